@@ -1,0 +1,16 @@
+# 32-bit x86 build on a 64-bit Debian host with the multilib compilers and i386 packages.
+set(CMAKE_SYSTEM_NAME Linux)
+set(CMAKE_SYSTEM_PROCESSOR i686)
+set(CMAKE_C_FLAGS_INIT "-m32")
+set(CMAKE_CXX_FLAGS_INIT "-m32")
+set(CMAKE_EXE_LINKER_FLAGS_INIT "-m32")
+set(CMAKE_SHARED_LINKER_FLAGS_INIT "-m32")
+set(CMAKE_MODULE_LINKER_FLAGS_INIT "-m32")
+set(CMAKE_LIBRARY_ARCHITECTURE i386-linux-gnu)
+set(FIND_LIBRARY_USE_LIB64_PATHS OFF)
+set_property(GLOBAL PROPERTY FIND_LIBRARY_USE_LIB64_PATHS OFF)
+# Some hosts cannot execute 32-bit programs natively; tests then run under user-mode emulation.
+find_program(KIV_QEMU_I386 qemu-i386)
+if(KIV_QEMU_I386)
+  set(CMAKE_CROSSCOMPILING_EMULATOR ${KIV_QEMU_I386})
+endif()
