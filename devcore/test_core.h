@@ -1,0 +1,106 @@
+// A core for tests and development: it plays the host process around one plugin, through the C contract only.
+// It records every call the plugin makes, answers requests from a scriptable resource table and delivers events
+// through the callbacks the plugin subscribed.
+#pragma once
+
+#include <cstdint>
+#include <map>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "abi/plugin_abi.h"
+#include "binding/property.h"
+
+namespace Zarvo::DevCore {
+
+// How the core answers a request for one resource.
+struct ResourceAnswer {
+    enum class Kind { Value, Stream, Error } kind = Kind::Value;
+    BindingProperty value;
+    std::vector<std::string> chunks;  // Stream: the pieces handed out by successive reads
+    int failingRead = -1;             // Stream: the read (0-based) that reports failure; -1 for none
+    uint32_t status = 200;
+    std::string error;                // Error: the error text
+};
+
+struct SentEvent {
+    std::string name;
+    BindingProperty payload;
+};
+
+struct Subscription {
+    std::string name;
+    uint32_t pluginHandle;
+    PluginEventCallback callback;
+    void* context;
+    uint32_t kind;
+};
+
+struct LogLine {
+    int32_t level;
+    std::string text;
+};
+
+struct SentRequest {
+    uint32_t method;
+    std::string url;
+    uint32_t pluginHandle;
+    uint32_t itemCount;
+};
+
+class TestCore {
+public:
+    TestCore();
+    ~TestCore();
+    TestCore(const TestCore&) = delete;
+    TestCore& operator=(const TestCore&) = delete;
+
+    const PluginCoreApi* Api() const { return &table_.api; }
+    PluginInitBlock InitBlock() const { return {&table_.api, pluginHandle_}; }
+
+    // The resource table that requests are answered from; a URL that is not in it is answered 404 "Not found".
+    void SetValue(std::string url, const BindingProperty& value);
+    void SetStream(std::string url, std::vector<std::string> chunks, int failingRead = -1);
+    void SetError(std::string url, uint32_t status, std::string error);
+    void Remove(const std::string& url);
+
+    // Calls every callback subscribed under the name with the payload as a core value; returns how many.
+    size_t Deliver(std::string_view eventName, const BindingProperty& payload);
+    bool IsSubscribed(std::string_view eventName) const;
+
+    // Everything the plugin did, in order within each kind.
+    std::vector<std::string> calls;  // one line per call: "SubscribeEvent <name> <kind>", "Yield", ...
+    std::vector<SentEvent> events;
+    std::vector<Subscription> subscriptions;  // the ones still active
+    std::vector<LogLine> logs;
+    std::vector<SentRequest> requests;
+    size_t streamsReleased = 0;
+
+    // Responses of this process's test cores that the plugin freed through their free routine.
+    static size_t FreedResponses();
+
+private:
+    struct ApiTable {
+        PluginCoreApi api;
+        TestCore* core;
+    };
+    static TestCore& From(const PluginCoreApi* api);
+
+    static void KIV_CDECL SendRequest(const PluginCoreApi* api, PluginResponseRecord* response,
+                                      const PluginRequestRecord* request);
+    static void KIV_CDECL SendEvent(const PluginCoreApi* api, const PluginEventRecord* event);
+    static void KIV_CDECL SubscribeEvent(const PluginCoreApi* api, const char* name, uint32_t pluginHandle,
+                                         PluginEventCallback callback, void* context, uint32_t kind);
+    static void KIV_CDECL UnsubscribeEvent(const PluginCoreApi* api, const char* name, uint32_t pluginHandle);
+    static void KIV_CDECL Yield(const PluginCoreApi* api);
+    static void KIV_CDECL BeginWait(const PluginCoreApi* api, const char* label, uint32_t zero);
+    static void KIV_CDECL EndWait(const PluginCoreApi* api);
+    static void KIV_CDECL WriteLog(const PluginCoreApi* api, int32_t level, const char* text);
+
+    ApiTable table_;
+    uint32_t pluginHandle_ = 0x51;
+    std::map<std::string, ResourceAnswer, std::less<>> resources_;
+};
+
+}  // namespace Zarvo::DevCore

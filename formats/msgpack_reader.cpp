@@ -1,0 +1,213 @@
+#include "formats/msgpack_reader.h"
+
+#include <bit>
+#include <string_view>
+#include <vector>
+
+#include "platform/format.h"
+
+namespace Zarvo {
+namespace {
+
+// An open slot or container. Frames live on the heap, so nesting depth costs no stack.
+struct Frame {
+    BindingProperty* target;
+    bool container = false;
+    uint64_t announced = 0;  // items a container announced; a map counts keys and values
+    uint64_t consumed = 0;
+    std::string_view key;  // the pending map key, pointing into the input
+};
+
+class MessagePackDecoder {
+public:
+    MessagePackDecoder(const uint8_t* data, size_t size, BindingResult& result)
+        : data_(data), size_(size), result_(result) {
+        frames_.reserve(16);
+        frames_.push_back({&result.value});
+    }
+
+    size_t Run() {
+        while (result_.ok && position_ < size_) {
+            bool keyExpected = false;
+            if (!FindSlot(keyExpected)) break;
+            uint8_t type = data_[position_++];
+            if (keyExpected) ReadKey(type);
+            else ReadValue(type);
+        }
+        return position_;
+    }
+
+private:
+    // Descends into the next item of the innermost open container; false once a complete value has been read.
+    bool FindSlot(bool& keyExpected) {
+        while (!frames_.empty()) {
+            Frame& top = frames_.back();
+            if (!top.container) return true;
+            if (top.consumed == top.announced) {
+                frames_.pop_back();
+                continue;
+            }
+            BindingProperty* container = top.target;
+            uint64_t item = top.consumed++;
+            if (container->GetKind() == BindingProperty::Kind::Collection) {
+                frames_.push_back({&container->Element(static_cast<size_t>(item))});
+            } else if (item % 2 == 0) {
+                keyExpected = true;
+                return true;
+            } else {
+                frames_.push_back({&container->ChildForWrite(top.key)});
+            }
+        }
+        return false;
+    }
+
+    void Fail(std::string message) { result_.SetError(message); }
+
+    bool ReadBigEndian(unsigned width, uint64_t& value) {
+        if (size_ - position_ < width) {
+            static const char* const messages[] = {
+                "Invalid MessagePack data. 8-bit integer value at position %1 is truncated.",
+                "Invalid MessagePack data. 16-bit integer value at position %1 is truncated.",
+                "Invalid MessagePack data. 32-bit integer value at position %1 is truncated.",
+                "Invalid MessagePack data. 64-bit integer value at position %1 is truncated.",
+            };
+            Fail(FormatString(messages[std::countr_zero(width)], static_cast<uint64_t>(position_)));
+            return false;
+        }
+        value = 0;
+        for (unsigned i = 0; i < width; ++i) value = value << 8 | data_[position_ + i];
+        position_ += width;
+        return true;
+    }
+
+    bool ReadLength(unsigned width, uint64_t& length) { return ReadBigEndian(width, length); }
+
+    bool ReadText(uint64_t length, std::string_view& text) {
+        if (length > size_ - position_) {
+            Fail(FormatString("Invalid MessagePack data. String of size %1 at position %2 is truncated.", length,
+                              static_cast<uint64_t>(position_)));
+            return false;
+        }
+        text = {reinterpret_cast<const char*>(data_ + position_), static_cast<size_t>(length)};
+        position_ += static_cast<size_t>(length);
+        return true;
+    }
+
+    // Width in bytes of the length field of str 8/16/32, bin 8/16/32, array 16/32 and map 16/32.
+    static unsigned LengthWidth(uint8_t type) {
+        switch (type) {
+            case 0xC4: case 0xD9: return 1;
+            case 0xC5: case 0xDA: case 0xDC: case 0xDE: return 2;
+            default: return 4;
+        }
+    }
+
+    void ReadKey(uint8_t type) {
+        uint64_t length = type & 0x1F;
+        if ((type < 0xA0 || type > 0xBF) && (type < 0xD9 || type > 0xDB)) {
+            Fail(FormatString("Invalid MessagePack data at position %1. Map keys must be strings.",
+                              static_cast<uint64_t>(position_)));
+            return;
+        }
+        if (type >= 0xD9 && !ReadLength(LengthWidth(type), length)) return;
+        // The container frame is still on top: keys are read into it.
+        ReadText(length, frames_.back().key);
+    }
+
+    void OpenContainer(bool structure, uint64_t items) {
+        Frame& slot = frames_.back();
+        slot.target->Clear();
+        if (structure) slot.target->MakeStructure();
+        else slot.target->MakeCollection();
+        slot.container = true;
+        slot.announced = structure ? items * 2 : items;
+    }
+
+    void ReadValue(uint8_t type) {
+        BindingProperty& slot = *frames_.back().target;
+        uint64_t number = 0;
+        if (type <= 0x7F) {
+            slot.SetSigned(type);
+        } else if (type <= 0x8F) {
+            return OpenContainer(true, type & 0x0F);
+        } else if (type <= 0x9F) {
+            return OpenContainer(false, type & 0x0F);
+        } else if (type <= 0xBF || (type >= 0xD9 && type <= 0xDB)) {
+            uint64_t length = type & 0x1F;
+            std::string_view text;
+            if (type >= 0xD9 && !ReadLength(LengthWidth(type), length)) return;
+            if (!ReadText(length, text)) return;
+            slot.SetString(text);
+        } else if (type >= 0xE0) {
+            slot.SetSigned(static_cast<int8_t>(type));
+        } else {
+            switch (type) {
+                case 0xC0: slot.Clear(); break;
+                case 0xC2: slot.SetBool(false); break;
+                case 0xC3: slot.SetBool(true); break;
+                case 0xC4: case 0xC5: case 0xC6:
+                    if (!ReadLength(LengthWidth(type), number) || !ReadBytes(number, slot)) return;
+                    break;
+                case 0xCA:
+                    if (!ReadBigEndian(4, number)) return;
+                    slot.SetDouble(std::bit_cast<float>(static_cast<uint32_t>(number)));
+                    break;
+                case 0xCB:
+                    if (!ReadBigEndian(8, number)) return;
+                    slot.SetDouble(std::bit_cast<double>(number));
+                    break;
+                case 0xCC: case 0xCD: case 0xCE: case 0xCF:
+                    if (!ReadBigEndian(1u << (type - 0xCC), number)) return;
+                    slot.SetUnsigned(number);
+                    break;
+                case 0xD0: case 0xD1: case 0xD2: case 0xD3:
+                    if (!ReadBigEndian(1u << (type - 0xD0), number)) return;
+                    slot.SetSigned(SignExtend(number, 8u << (type - 0xD0)));
+                    break;
+                case 0xDC: case 0xDD: case 0xDE: case 0xDF:
+                    if (!ReadLength(LengthWidth(type), number)) return;
+                    return OpenContainer(type >= 0xDE, number);
+                default:  // 0xC1 (never used), ext and fixext
+                    return Fail(FormatString("Invalid MessagePack data at position %1.",
+                                             static_cast<uint64_t>(position_)));
+            }
+        }
+        frames_.pop_back();
+    }
+
+    bool ReadBytes(uint64_t length, BindingProperty& slot) {
+        if (length > size_ - position_) {
+            Fail(FormatString("Invalid MessagePack data. Raw bytes of size %1 at position %2 are truncated.", length,
+                              static_cast<uint64_t>(position_)));
+            return false;
+        }
+        slot.SetBlob(data_ + position_, static_cast<size_t>(length));
+        position_ += static_cast<size_t>(length);
+        return true;
+    }
+
+    static int64_t SignExtend(uint64_t value, unsigned bits) {
+        uint64_t sign = uint64_t{1} << (bits - 1);
+        return static_cast<int64_t>((value ^ sign) - sign);
+    }
+
+    const uint8_t* data_;
+    size_t size_;
+    size_t position_ = 0;
+    BindingResult& result_;
+    std::vector<Frame> frames_;
+};
+
+}  // namespace
+
+BindingResult DecodeMessagePack(const uint8_t* data, size_t size, size_t& consumed) {
+    BindingResult result;
+    consumed = size ? MessagePackDecoder(data, size, result).Run() : 0;
+    return result;
+}
+
+bool LooksLikeMessagePack(const uint8_t* data, size_t size) {
+    return size != 0 && ((data[0] >= 0x80 && data[0] <= 0x9F) || (data[0] >= 0xDC && data[0] <= 0xDF));
+}
+
+}  // namespace Zarvo

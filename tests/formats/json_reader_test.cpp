@@ -1,0 +1,99 @@
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "formats/json_reader.h"
+#include "support/describe.h"
+
+namespace Zarvo {
+namespace {
+
+using Testing::Describe;
+
+struct JsonCase {
+    std::string text;
+    std::string expected;
+};
+
+class JsonReaderTest : public testing::TestWithParam<JsonCase> {};
+
+TEST_P(JsonReaderTest, BuildsTheTreeOrTheMessage) {
+    EXPECT_EQ(Describe(ParseJson(GetParam().text)), GetParam().expected) << GetParam().text;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Values, JsonReaderTest,
+    testing::Values(
+        JsonCase{"", "~"}, JsonCase{" \t\r\n ", "~"}, JsonCase{"null", "~"}, JsonCase{"true", "true"},
+        JsonCase{"5", "u5"}, JsonCase{"-5", "i-5"}, JsonCase{"-0", "i0"}, JsonCase{"5.0", "f5"},
+        JsonCase{"1e2", "f100"}, JsonCase{"4294967296", "u4294967296"},
+        JsonCase{"18446744073709551615", "u18446744073709551615"},
+        JsonCase{"18446744073709551616", "f1.8446744073709552e+19"},
+        JsonCase{"-9223372036854775808", "i-9223372036854775808"},
+        JsonCase{"-9223372036854775809", "f-9.2233720368547758e+18"},
+        JsonCase{R"("a\u0000b")", R"("a")"}, JsonCase{R"({"a\u0000b":1})", "{a:u1}"},
+        JsonCase{"[null, true]", "[~,true]"}, JsonCase{"[[1],[2,[]]]", "[[u1],[u2,[]]]"},
+        JsonCase{R"({"b":1,"a":2,"B":3})", "{B:u3,a:u2,b:u1}"},
+        JsonCase{R"({"a":[1],"a":[2]})", "{a:[u1,u2]}"}, JsonCase{R"({"a":1,"a":"x"})", R"({a:"x"})"},
+        JsonCase{R"({"o":{"p":1},"o":{"q":2}})", "{o:{p:u1,q:u2}}"}, JsonCase{R"({"a":1,"a":null})", "{a:u1}"},
+        JsonCase{R"({"a":null})", "{a:~}"}));
+
+INSTANTIATE_TEST_SUITE_P(
+    Errors, JsonReaderTest,
+    testing::Values(JsonCase{R"({"a":1,})", "error: Error: Missing a name for object member. at offset 7."},
+                    JsonCase{"[1 2]", "error: Error: Missing a comma or ']' after an array element. at offset 3."},
+                    JsonCase{R"({"a":1} x)", "error: Error: The document root must not follow by other values. at offset 8."},
+                    JsonCase{"nul", "error: Error: Invalid value. at offset 0."},
+                    JsonCase{"{1:2}", "error: Error: Missing a name for object member. at offset 1."},
+                    JsonCase{R"({"a" 1})", "error: Error: Missing a colon after a name of object member. at offset 5."},
+                    JsonCase{R"({"a":1 "b":2})", "error: Error: Missing a comma or '}' after an object member. at offset 7."},
+                    JsonCase{R"("\u12G4")", "error: Error: Incorrect hex digit after \\u escape in string. at offset 3."},
+                    JsonCase{R"("\uD800x")", "error: Error: The surrogate pair in string is invalid. at offset 7."},
+                    JsonCase{R"("\q")", "error: Error: Invalid escape character in string. at offset 2."},
+                    JsonCase{R"("abc)", "error: Error: Missing a closing quotation mark in string. at offset 4."},
+                    JsonCase{"\"\xC3\"", "error: Error: Invalid encoding in string. at offset 1."},
+                    JsonCase{"1e400", "error: Error: Number too big to be stored in double. at offset 0."},
+                    JsonCase{"1.", "error: Error: Miss fraction part in number. at offset 2."},
+                    JsonCase{"1e", "error: Error: Miss exponent in number. at offset 2."}));
+
+TEST(JsonReader, TextEndsAtTheFirstNulOrTheEndOfTheView) {
+    EXPECT_EQ(Describe(ParseJson(std::string_view("[1]\0garbage", 11))), "[u1]");
+    EXPECT_EQ(Describe(ParseJson(std::string_view("[1, 2]", 4))),
+              "error: Error: Missing a comma or ']' after an array element. at offset 4.");
+}
+
+TEST(JsonReader, DeepNestingIsRefusedWithoutExhaustingTheStack) {
+    std::string deep(100000, '[');
+    EXPECT_EQ(Describe(ParseJson(deep)), "error: Error: Arrays and objects nest deeper than 512 levels at offset 512.");
+    std::string allowed = std::string(512, '[') + std::string(512, ']');
+    EXPECT_TRUE(ParseJson(allowed).ok);
+}
+
+std::string ReadFile(const std::filesystem::path& path) {
+    std::ifstream file(path, std::ios::binary);
+    std::stringstream content;
+    content << file.rdbuf();
+    return content.str();
+}
+
+// y_ files must parse and n_ files must fail; i_ files may go either way but must not crash. Some n_ files hold a
+// NUL byte: the text ends there, so they are judged by what comes before it.
+TEST(JsonReader, ConformanceSuite) {
+    std::filesystem::path folder = KIV_TESTDATA_DIR "/json-test-suite/test_parsing";
+    if (!std::filesystem::exists(folder)) GTEST_SKIP() << "no conformance suite at " << folder;
+    int checked = 0;
+    for (const auto& entry : std::filesystem::directory_iterator(folder)) {
+        std::string name = entry.path().filename().string();
+        std::string text = ReadFile(entry.path());
+        BindingResult result = ParseJson(text);
+        if (name[0] == 'y') EXPECT_TRUE(result.ok) << name << ": " << result.ErrorMessage();
+        if (name[0] == 'n' && text.find('\0') == std::string::npos) EXPECT_FALSE(result.ok) << name;
+        ++checked;
+    }
+    EXPECT_GT(checked, 300);
+}
+
+}  // namespace
+}  // namespace Zarvo

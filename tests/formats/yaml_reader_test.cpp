@@ -1,0 +1,108 @@
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "formats/json_reader.h"
+#include "formats/yaml_reader.h"
+#include "support/describe.h"
+
+namespace Zarvo {
+namespace {
+
+using Testing::Describe;
+
+struct YamlCase {
+    std::string text;
+    std::string expected;
+};
+
+class YamlReaderTest : public testing::TestWithParam<YamlCase> {};
+
+TEST_P(YamlReaderTest, BuildsTheTreeOrTheMessage) {
+    EXPECT_EQ(Describe(ReadYaml(GetParam().text)), GetParam().expected) << GetParam().text;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Scalars, YamlReaderTest,
+    testing::Values(YamlCase{"", "~"}, YamlCase{"5", "u5"}, YamlCase{"-5", "i-5"}, YamlCase{"5.5", "f5.5"},
+                    YamlCase{"1e2", "u100"}, YamlCase{"'5'", "\"5\""}, YamlCase{"\"5\"", "\"5\""},
+                    YamlCase{"yes", "true"}, YamlCase{"Off", "false"}, YamlCase{"~", "~"}, YamlCase{"Null", "~"},
+                    YamlCase{"inf", "\"inf\""}, YamlCase{"hello world", "\"hello world\""},
+                    YamlCase{"1e30", "f1.0000000000000001e+30"}, YamlCase{"-1e30", "f-1.0000000000000001e+30"},
+                    YamlCase{"!!int -12", "i-12"}, YamlCase{"!!int 12", "u12"}, YamlCase{"!!str 12", "\"12\""},
+                    YamlCase{"!!float 2", "f2"}, YamlCase{"!!bool yes", "true"}, YamlCase{"!!bool maybe", "~"},
+                    YamlCase{"|\n  5\n", "\"5\\n\""}));
+
+INSTANTIATE_TEST_SUITE_P(
+    Containers, YamlReaderTest,
+    testing::Values(YamlCase{"{a: 1, b: [x, y]}", "{a:u1,b:[\"x\",\"y\"]}"},
+                    YamlCase{"- a\n- - 1\n  - 2\n- {}\n", "[\"a\",[u1,u2],{}]"},
+                    YamlCase{"b: 1\na: 2\nB: 3\n", "{B:u3,a:u2,b:u1}"},
+                    YamlCase{"list: &a [1, 2]\ncopy: *a\n", "{copy:[u1,u2],list:[u1,u2]}"},
+                    YamlCase{"&k key: 1\nother: *k\n", "{key:u1,other:\"key\"}"},
+                    YamlCase{"base: &b {x: 1}\n*b : 2\n", "error: Invalid mapping key. Only string scalar keys are allowed. At line: 2 col: 1"},
+                    YamlCase{"name: &n text\n*n : 2\n", "{name:\"text\",text:u2}"},
+                    YamlCase{"'': 1\nb: 2\n", "{:u1,b:u2}"},
+                    YamlCase{"---\na: 1\n...\n", "{a:u1}"},
+                    YamlCase{"---\n---\na: 1\n", "{a:u1}"}));
+
+INSTANTIATE_TEST_SUITE_P(
+    Errors, YamlReaderTest,
+    testing::Values(
+        YamlCase{"!!int 12x", "error: Value 12x for 'yaml' of type uint64_t is in an incorrect format"},
+        YamlCase{"!!int -12x", "error: Value -12x for 'yaml' of type int64_t is in an incorrect format"},
+        YamlCase{"!!int 18446744073709551616", "error: Value 18446744073709551616 for 'yaml' of type uint64_t is out of range"},
+        YamlCase{"!!float 1e999", "error: Value 1e999 for 'yaml' of type double is out of range"},
+        YamlCase{"!!null ~", "error: Unsupported YAML tag 'tag:yaml.org,2002:null'."},
+        YamlCase{"a: 1\n---\nb: 2\n", "error: Multi-document YAML is not supported."},
+        YamlCase{"? [a]\n: 1\n", "error: Unexpected start of sequence. At line: 1 col: 3"},
+        YamlCase{"? {a: 1}\n: 1\n", "error: Unexpected start of mapping. At line: 1 col: 3"},
+        YamlCase{"!!int 1: x\n", "error: Invalid mapping key. Only string scalar keys are allowed. At line: 1 col: 1"},
+        YamlCase{"&a [*a]", "error: Cannot deserialize cyclic aliases. Alias \"a\". At line: 1 col: 5"},
+        YamlCase{"a: &x 1\nb: &x 2\n", "error: Duplicate occurrence of anchor \"x\". At line: 2 col: 4"},
+        YamlCase{"a: *nothing\n", "error: Undefined alias encountered: \"nothing\". At line: 1 col: 4"},
+        YamlCase{"a: [1, 2\n", "error: YAML parser error: did not find expected ',' or ']'. At line: 1 col: 0"}));
+
+TEST(YamlReader, NestedAliasesCannotGrowBeyondABound) {
+    std::string laughs = "a: &a [x, x, x, x, x, x, x, x, x, x]\n";
+    for (char level = 'b'; level <= 'j'; ++level) {
+        std::string previous(1, static_cast<char>(level - 1));
+        laughs += std::string(1, level) + ": &" + level + " [*" + previous + ", *" + previous + ", *" + previous +
+                  ", *" + previous + ", *" + previous + ", *" + previous + ", *" + previous + ", *" + previous +
+                  ", *" + previous + ", *" + previous + "]\n";
+    }
+    std::string message(ReadYaml(laughs).ErrorMessage());
+    EXPECT_EQ(message.rfind("Aliases expand to more than ", 0), 0u) << message;
+}
+
+std::string ReadFile(const std::filesystem::path& path) {
+    std::ifstream file(path, std::ios::binary);
+    std::stringstream content;
+    content << file.rdbuf();
+    return content.str();
+}
+
+// Every document of the suite is read without a crash, a hang or unbounded growth. Documents that the suite calls
+// valid and that have a single JSON value are mostly read; the reader's own scalar typing differs in places.
+TEST(YamlReader, ConformanceSuite) {
+    std::filesystem::path folder = KIV_TESTDATA_DIR "/yaml-test-suite";
+    if (!std::filesystem::exists(folder)) GTEST_SKIP() << "no conformance suite at " << folder;
+    int documents = 0, valid = 0, read = 0;
+    for (const auto& entry : std::filesystem::recursive_directory_iterator(folder)) {
+        if (entry.path().filename() != "in.yaml") continue;
+        ++documents;
+        BindingResult result = ReadYaml(ReadFile(entry.path()));
+        std::filesystem::path json = entry.path().parent_path() / "in.json";
+        if (std::filesystem::exists(entry.path().parent_path() / "error") || !std::filesystem::exists(json)) continue;
+        if (!ParseJson(ReadFile(json)).ok) continue;
+        ++valid;
+        read += result.ok;
+    }
+    EXPECT_GT(documents, 300);
+    EXPECT_GT(read, valid * 8 / 10) << read << " of " << valid;
+}
+
+}  // namespace
+}  // namespace Zarvo
