@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <charconv>
 #include <cstring>
+#include <initializer_list>
+#include <iterator>
 #include <limits>
 
 #include "platform/bounded_printf.h"
@@ -113,16 +115,20 @@ public:
     size_t Length() const { return length_; }
     void CopyTo(char* out, size_t length) const {
         for (size_t i = 0; i < count_ && length > 0; ++i) {
-            size_t part = std::min(length, pieces_[i].size());
-            std::memcpy(out, pieces_[i].data(), part);
+            size_t part = std::min(length, pieces_[i].length);
+            std::memcpy(out, pieces_[i].text, part);
             out += part;
             length -= part;
         }
     }
 
 private:
+    struct Piece {
+        const char* text;
+        size_t length;
+    };
     static constexpr size_t kMaxPieces = 5;
-    std::string_view pieces_[kMaxPieces];
+    Piece pieces_[kMaxPieces];  // only the first count_ are set
     size_t count_ = 0;
     size_t length_ = 0;
     bool ended_ = false;
@@ -190,6 +196,20 @@ int32_t Print(PlaceholderContext& context, const SpecFields& fields, const char*
     return context.out[0] != '\0' ? static_cast<int32_t>(context.remaining) : -1;
 }
 
+// printf's bare "%d" or "%u" of a 32-bit or 64-bit value, without printf.
+int32_t WriteDecimal(PlaceholderContext& context, const SpecFields& fields, bool isUnsigned, bool wide, uint64_t bits) {
+    char digits[24];
+    char* const last = std::end(digits);
+    const auto narrow = static_cast<uint32_t>(bits);
+    char* end;
+    if (isUnsigned) end = wide ? std::to_chars(digits, last, bits).ptr : std::to_chars(digits, last, narrow).ptr;
+    else if (wide) end = std::to_chars(digits, last, static_cast<int64_t>(bits)).ptr;
+    else end = std::to_chars(digits, last, static_cast<int32_t>(narrow)).ptr;
+    TextPieces pieces;
+    pieces.Add(digits, static_cast<size_t>(end - digits));
+    return WritePieces(context, fields, pieces);
+}
+
 constexpr const char* kIntegerLetters[] = {"dciouxX", "ucdioxX", "cdiouxX", "dciouxX", "ucdioxX"};
 
 }  // namespace
@@ -201,19 +221,12 @@ int32_t WriteInteger(PlaceholderContext& context, IntegerKind kind, uint64_t bit
     const char letter = ChooseConversion(context, kIntegerLetters[static_cast<int>(kind)]);
     if (letter == '\0') return 0;
     const auto narrow = static_cast<uint32_t>(bits);
-    if (fields.Plain() && (letter == 'd' || letter == 'i' || letter == 'u')) {
-        char digits[24];
-        char* end = digits + sizeof digits;
-        if (letter == 'u') end = wide ? std::to_chars(digits, end, bits).ptr : std::to_chars(digits, end, narrow).ptr;
-        else if (wide) end = std::to_chars(digits, end, static_cast<int64_t>(bits)).ptr;
-        else end = std::to_chars(digits, end, static_cast<int32_t>(narrow)).ptr;
-        TextPieces pieces;
-        pieces.Add(digits, static_cast<size_t>(end - digits));
-        return WritePieces(context, fields, pieces);
-    }
+    if (fields.Plain() && (letter == 'd' || letter == 'i' || letter == 'u'))
+        return WriteDecimal(context, fields, letter == 'u', wide, bits);
     // The value goes to printf with the modifier of its own width; a written "h" or "hh" narrows it further.
+    const char* modifier = fields.shortModifier;
     if (letter == 'c') return Print(context, fields, "", letter, static_cast<int>(narrow));
-    if (fields.shortModifier[0] != '\0') return Print(context, fields, fields.shortModifier, letter, static_cast<int>(narrow));
+    if (modifier[0] != '\0') return Print(context, fields, modifier, letter, static_cast<int>(narrow));
     if (wide) return Print(context, fields, "ll", letter, static_cast<long long>(bits));
     return Print(context, fields, "", letter, static_cast<int>(narrow));
 }
@@ -256,9 +269,13 @@ int32_t FormatVersion(PlaceholderContext& context) {
     if (ChooseConversion(context, "s") == '\0') return 0;
     const auto& version = *static_cast<const Version*>(context.value);
     char numbers[33];  // three 32-bit numbers and two dots
-    const int length = BoundedPrintf(numbers, sizeof numbers, "%u.%u.%u", version.major, version.minor, version.patch);
+    size_t length = 0;
+    for (uint32_t number : {version.major, version.minor, version.patch}) {
+        if (length > 0) numbers[length++] = '.';
+        length = static_cast<size_t>(std::to_chars(numbers + length, std::end(numbers), number).ptr - numbers);
+    }
     TextPieces pieces;
-    pieces.Add(numbers, static_cast<size_t>(length));
+    pieces.Add(numbers, length);
     if (!version.preRelease.empty()) {
         pieces.Add("-", 1);
         pieces.Add(version.preRelease.data(), version.preRelease.size());

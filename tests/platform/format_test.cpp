@@ -92,7 +92,8 @@ TEST(FormatString, PrintfStyleSpecsMatchPrintf) {
     };
     for (const char* spec : {"%d", "%5d|", "%-5d|", "%05d", "%+d", "% d", "%x", "%#x", "%X", "%#o", "%.3d", "%8.3d",
                              "%-+8.3i|", "%u", "%0u", "%#.0x"}) {
-        for (int value : {0, 42, -42, INT_MIN, INT_MAX}) EXPECT_EQ(FormatString(spec, value), printf(spec, value)) << spec;
+        for (int value : {0, 42, -42, INT_MIN, INT_MAX})
+            EXPECT_EQ(FormatString(spec, value), printf(spec, value)) << spec;
     }
     for (const char* spec : {"%lld", "%20lld|", "%-+20lli|", "%#llx", "%020llu", "%.25llo"}) {
         for (long long value : {0LL, -1LL, LLONG_MIN, LLONG_MAX}) {
@@ -230,7 +231,8 @@ TEST(FormatToBuffer, WritesAtMostSizeLessOneAndTheNul) {
     };
     for (const BufferCase& c : {BufferCase{8, "%1", "abcdefg"}, BufferCase{4, "%12d", "  a"},
                                 BufferCase{4, "wxyz%1", "wxy"}, BufferCase{4, "%%%%%%%%", "%%%"},
-                                BufferCase{1, "%1", ""}, BufferCase{16, nullptr, ""}, BufferCase{12, "%1%1", "abcdefghija"}}) {
+                                BufferCase{1, "%1", ""}, BufferCase{16, nullptr, ""},
+                                BufferCase{12, "%1%1", "abcdefghija"}}) {
         std::memset(buffer, '#', sizeof buffer);
         EXPECT_EQ(FormatToBuffer(buffer, c.size, c.format, table, values, 1), std::strlen(c.expected)) << c.format;
         EXPECT_STREQ(buffer, c.expected);
