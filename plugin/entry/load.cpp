@@ -1,7 +1,8 @@
 // The plugin's exported entry point.
 #include "abi/plugin_abi.h"
 
-#include "platform/allocation.h"
+#include "platform/event_tracing.h"
+#include "platform/memory_stats.h"
 
 namespace {
 
@@ -9,11 +10,13 @@ constexpr uint32_t kApiMajor = 18, kApiMinor = 0, kApiPatch = 0;
 
 uint8_t KIV_CDECL Init(void*, const PluginInitBlock*) { return 1; }
 
-void KIV_CDECL GetMemoryStats(void*, PluginMemoryStats* stats) {
-    const auto& s = Zarvo::ProcessAllocationStatistics();
-    *stats = {s.peakBytes.load(), s.liveBlocksAtPeak.load(), s.bytesAllocated.load(), s.allocations.load(),
-              s.bytesFreed.load(), s.releases.load(), 0};
-}
+void KIV_CDECL GetMemoryStats(void*, PluginMemoryStats* stats) { Zarvo::FillMemoryStats(stats); }
+
+// Registers the tracing providers when the library is loaded and unregisters them when it is unloaded.
+struct EventTracingForLibraryLifetime {
+    EventTracingForLibraryLifetime() { Zarvo::StartEventTracing(); }
+    ~EventTracingForLibraryLifetime() { Zarvo::StopEventTracing(); }
+} eventTracing;
 
 void KIV_CDECL Destroy(void*) {}
 
