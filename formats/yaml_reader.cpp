@@ -9,7 +9,7 @@
 #include <unordered_map>
 #include <vector>
 
-#include "binding/text_rules.h"
+#include "binding/conversion.h"
 #include "platform/format.h"
 
 namespace Zarvo {
@@ -220,18 +220,19 @@ private:
     }
 
     void SetTaggedInteger(BindingProperty& node, std::string_view text) {
+        // A failure replaces the whole tree with the error, so the node is written only on success.
         if (!text.empty() && text.front() == '-') {
-            int64_t value = 0;
-            if (ParseSignedText(result_, text, INT64_MIN, INT64_MAX, "yaml", "int64_t", value)) node.SetSigned(value);
+            int64_t value = ParseSigned64(result_, text, "yaml", "int64_t");
+            if (result_.ok) node.SetSigned(value);
         } else {
-            uint64_t value = 0;
-            if (ParseUnsignedText(result_, text, UINT64_MAX, "yaml", "uint64_t", value)) node.SetUnsigned(value);
+            uint64_t value = ParseUnsigned64(result_, text, "yaml", "uint64_t");
+            if (result_.ok) node.SetUnsigned(value);
         }
     }
 
     void SetTaggedFloat(BindingProperty& node, std::string_view text) {
-        double value = 0;
-        if (ParseFloatText(result_, text, 1.7976931348623157e308, "yaml", "double", value)) node.SetDouble(value);
+        double value = ParseDouble(result_, text, "yaml", "double");
+        if (result_.ok) node.SetDouble(value);
     }
 
     void StartContainer(const yaml_event_t& event, const yaml_char_t* anchor, bool mapping) {
