@@ -121,7 +121,17 @@ public:
 
 private:
     void EnsureContext();
+    // Builds a deep copy of other in this node, which is Empty.
     void CopyFrom(const BindingProperty& other);
+    void CopyLeaf(const BindingProperty& other);
+    InternedString* CopyString(InternedString* record, const PropertyContext* from);
+    // Takes over the value of a node of the same context; this node is Empty, the source is left Empty.
+    void AdoptFrom(BindingProperty& source) noexcept;
+    // Releases a Collection or Structure and everything beneath it without recursion.
+    void ReleaseTree() noexcept;
+    void FreeEmptyBranch() noexcept;
+    // Grows by moving the nodes themselves, so children keep their context and subtrees.
+    void GrowCollection(size_t capacity);
 
     union Payload {
         bool boolean;

@@ -1,0 +1,107 @@
+#include "binding/page_cache.h"
+
+#include <mutex>
+#include <new>
+
+#include "platform/allocation.h"
+
+namespace Zarvo {
+
+// One allocation from the system, cut into aligned pages; its record lives in the allocation's unused slack.
+struct PageRun {
+    void* block;
+    PageLinks* firstPage;
+    uint32_t cachedCount;
+};
+
+namespace {
+
+class PageCache {
+public:
+    PageLinks* Take() {
+        std::lock_guard<std::mutex> lock(mutex_);
+        if (!idle_) AddRun();
+        PageLinks* page = idle_;
+        Unlink(page);
+        --page->run->cachedCount;
+        --idleCount_;
+        return page;
+    }
+
+    void Return(PageLinks* page) noexcept {
+        std::lock_guard<std::mutex> lock(mutex_);
+        Push(page);
+        PageRun* run = page->run;
+        if (++run->cachedCount == PropertyPagesPerRun && idleCount_ > PageCacheBound) ReleaseRun(run);
+    }
+
+    PageCacheStatistics Statistics() noexcept {
+        std::lock_guard<std::mutex> lock(mutex_);
+        return {idleCount_, runCount_};
+    }
+
+private:
+    void Push(PageLinks* page) noexcept {
+        page->prev = nullptr;
+        page->next = idle_;
+        if (idle_) idle_->prev = page;
+        idle_ = page;
+        ++idleCount_;
+    }
+
+    void Unlink(PageLinks* page) noexcept {
+        if (page->prev) page->prev->next = page->next;
+        else idle_ = page->next;
+        if (page->next) page->next->prev = page->prev;
+    }
+
+    void AddRun() {
+        // One page more than needed leaves room to align the run and to hold its record.
+        constexpr size_t size = (PropertyPagesPerRun + 1) * PropertyPageSize;
+        void* block = Allocate(size);
+        if (!block) throw std::bad_alloc();
+        uintptr_t start = reinterpret_cast<uintptr_t>(block);
+        uintptr_t end = start + size;
+        uintptr_t first = (start + PropertyPageSize - 1) & ~uintptr_t{PropertyPageSize - 1};
+        uintptr_t pagesEnd = first + PropertyPagesPerRun * PropertyPageSize;
+        void* record = end - pagesEnd >= sizeof(PageRun) ? reinterpret_cast<void*>(pagesEnd) : block;
+        PageRun* run = new (record) PageRun{block, reinterpret_cast<PageLinks*>(first), 0};
+        for (size_t i = PropertyPagesPerRun; i-- > 0;) {
+            auto* page = reinterpret_cast<PageLinks*>(first + i * PropertyPageSize);
+            page->run = run;
+            Push(page);
+        }
+        run->cachedCount = PropertyPagesPerRun;
+        ++runCount_;
+    }
+
+    void ReleaseRun(PageRun* run) noexcept {
+        auto first = reinterpret_cast<uintptr_t>(run->firstPage);
+        for (size_t i = 0; i < PropertyPagesPerRun; ++i) Unlink(reinterpret_cast<PageLinks*>(first + i * PropertyPageSize));
+        idleCount_ -= PropertyPagesPerRun;
+        --runCount_;
+        Release(run->block);
+    }
+
+    std::mutex mutex_;
+    PageLinks* idle_ = nullptr;
+    size_t idleCount_ = 0;
+    size_t runCount_ = 0;
+};
+
+PageCache& Cache() noexcept {
+    // Never destroyed: trees owned by other static objects may still return pages while the process exits.
+    alignas(PageCache) static unsigned char storage[sizeof(PageCache)];
+    static PageCache* cache = new (storage) PageCache();
+    return *cache;
+}
+
+}  // namespace
+
+PageLinks* TakeCachedPage() { return Cache().Take(); }
+
+void ReturnCachedPage(PageLinks* page) noexcept { Cache().Return(page); }
+
+PageCacheStatistics ReadPageCacheStatistics() noexcept { return Cache().Statistics(); }
+
+}  // namespace Zarvo

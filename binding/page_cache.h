@@ -1,0 +1,38 @@
+// The process-wide cache of 4096-byte pages from which every property pool carves its blocks.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+namespace Zarvo {
+
+constexpr size_t PropertyPageSize = 4096;
+// Pages are fetched from the system in runs of this many, so that each page can be found from any address in it.
+constexpr size_t PropertyPagesPerRun = 16;
+// Beyond this many idle pages, every run whose pages are all idle goes back to the system.
+constexpr size_t PageCacheBound = 256;
+
+struct PageRun;
+
+// The first bytes of every page: list links for whoever holds the page, and the run it belongs to (set by the cache).
+struct PageLinks {
+    PageLinks* prev;
+    PageLinks* next;
+    PageRun* run;
+};
+
+struct PageCacheStatistics {
+    size_t cachedPages;  // idle pages held by the cache
+    size_t runs;         // runs currently taken from the system
+};
+
+// A 4096-aligned page; throws std::bad_alloc when the system has no memory left.
+PageLinks* TakeCachedPage();
+void ReturnCachedPage(PageLinks* page) noexcept;
+PageCacheStatistics ReadPageCacheStatistics() noexcept;
+
+inline PageLinks* PageOf(const void* block) noexcept {
+    return reinterpret_cast<PageLinks*>(reinterpret_cast<uintptr_t>(block) & ~uintptr_t{PropertyPageSize - 1});
+}
+
+}  // namespace Zarvo

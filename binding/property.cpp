@@ -1,0 +1,300 @@
+#include "binding/property.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdlib>
+#include <stdexcept>
+#include <tuple>
+
+#include "binding/property_context.h"
+
+namespace Zarvo {
+namespace {
+
+constexpr const char* KindNames[] = {"empty",  "bool", "signed", "unsigned",   "float",
+                                     "string", "blob", "enum",   "collection", "structure"};
+
+[[noreturn]] void ThrowTooLong() { throw std::length_error("collection larger than 268435455 elements"); }
+
+// Truncation toward zero; values outside the unsigned range saturate, negative ones wrap as a signed value would.
+uint64_t TruncateToUnsigned(double value) noexcept {
+    constexpr double TwoTo64 = 18446744073709551616.0;
+    constexpr double MinusTwoTo63 = -9223372036854775808.0;
+    if (std::isnan(value)) return 0;
+    if (value >= TwoTo64) return UINT64_MAX;
+    if (value >= 0) return static_cast<uint64_t>(value);
+    if (value >= MinusTwoTo63) return static_cast<uint64_t>(static_cast<int64_t>(value));
+    return uint64_t{1} << 63;
+}
+
+}  // namespace
+
+BindingProperty::BindingProperty() noexcept = default;
+
+BindingProperty::BindingProperty(PropertyContext* context) noexcept : context_(context), ownsContext_(false) {}
+
+const char* BindingProperty::KindName(Kind kind) noexcept {
+    auto index = static_cast<size_t>(kind);
+    return index < std::size(KindNames) ? KindNames[index] : "";
+}
+
+size_t BindingProperty::Size() const noexcept {
+    switch (kind_) {
+        case Kind::Empty: return 0;
+        case Kind::String: return payload_.string->text.size();
+        case Kind::Blob: return payload_.blob->size();
+        case Kind::Collection: return payload_.collection->size();
+        case Kind::Structure: return payload_.structure->size();
+        default: return 1;
+    }
+}
+
+void BindingProperty::EnsureContext() {
+    if (context_) return;
+    context_ = PropertyContext::Create();
+    // A node without a context owns the one it makes, whatever it was built as.
+    ownsContext_ = true;
+}
+
+void BindingProperty::SetBool(bool value) {
+    Clear();
+    payload_.boolean = value;
+    kind_ = Kind::Bool;
+}
+
+void BindingProperty::SetSigned(int64_t value) {
+    Clear();
+    payload_.i64 = value;
+    kind_ = Kind::Signed;
+}
+
+void BindingProperty::SetUnsigned(uint64_t value) {
+    Clear();
+    payload_.u64 = value;
+    kind_ = Kind::Unsigned;
+}
+
+void BindingProperty::SetDouble(double value) {
+    Clear();
+    payload_.f64 = value;
+    kind_ = Kind::Float;
+}
+
+// New storage is made before the old value is released: the argument may point into it.
+void BindingProperty::SetString(std::string_view text) {
+    InternedString* record = InternTable::EmptyRecord();
+    if (!text.empty()) {
+        EnsureContext();
+        record = context_->Strings().Intern(text);
+    }
+    Clear();
+    payload_.string = record;
+    kind_ = Kind::String;
+}
+
+void BindingProperty::SetString(const char* text) { SetString(text ? std::string_view(text) : std::string_view()); }
+
+void BindingProperty::SetBlob(const uint8_t* data, size_t size) {
+    EnsureContext();
+    SmallBlockPool& pool = context_->Blobs();
+    PropertyBlob* blob = PoolNew<PropertyBlob>(pool, PoolAllocator<uint8_t>(&pool));
+    try {
+        if (size) blob->assign(data, data + size);
+    } catch (...) {
+        PoolDelete(pool, blob);
+        throw;
+    }
+    Clear();
+    payload_.blob = blob;
+    kind_ = Kind::Blob;
+}
+
+void BindingProperty::SetEnum(int32_t value, const StaticTypeInfo* type) {
+    EnsureContext();
+    EnumPair* pair = PoolNew<EnumPair>(context_->Enums(), EnumPair{value, type});
+    Clear();
+    payload_.enumeration = pair;
+    kind_ = Kind::Enum;
+}
+
+void BindingProperty::MakeCollection() {
+    if (kind_ == Kind::Collection) return;
+    Clear();
+    EnsureContext();
+    SmallBlockPool& pool = context_->Collections();
+    payload_.collection = PoolNew<PropertyCollection>(pool, PoolAllocator<BindingProperty>(&pool));
+    kind_ = Kind::Collection;
+}
+
+void BindingProperty::MakeStructure() {
+    if (kind_ == Kind::Structure) return;
+    Clear();
+    EnsureContext();
+    SmallBlockPool& pool = context_->Structures();
+    payload_.structure = PoolNew<PropertyStructure>(pool, PoolAllocator<PropertyStructure::value_type>(&pool));
+    kind_ = Kind::Structure;
+}
+
+bool BindingProperty::GetBool(bool fallback) const noexcept { return kind_ == Kind::Bool ? payload_.boolean : fallback; }
+
+int64_t BindingProperty::GetSigned(int64_t fallback) const noexcept {
+    return kind_ == Kind::Signed ? payload_.i64 : fallback;
+}
+
+uint64_t BindingProperty::GetUnsigned(uint64_t fallback) const noexcept {
+    return kind_ == Kind::Unsigned ? payload_.u64 : fallback;
+}
+
+double BindingProperty::GetDouble(double fallback) const noexcept {
+    return kind_ == Kind::Float ? payload_.f64 : fallback;
+}
+
+std::string_view BindingProperty::GetString(std::string_view fallback) const noexcept {
+    return kind_ == Kind::String ? std::string_view(payload_.string->text) : fallback;
+}
+
+std::span<const uint8_t> BindingProperty::GetBlob() const noexcept {
+    if (kind_ != Kind::Blob) return {};
+    return {payload_.blob->data(), payload_.blob->size()};
+}
+
+int32_t BindingProperty::EnumValue() const noexcept { return kind_ == Kind::Enum ? payload_.enumeration->value : 0; }
+
+const StaticTypeInfo* BindingProperty::EnumType() const noexcept {
+    return kind_ == Kind::Enum ? payload_.enumeration->type : nullptr;
+}
+
+bool BindingProperty::AsBool() const noexcept {
+    switch (kind_) {
+        case Kind::Bool: return payload_.boolean;
+        case Kind::Signed: return payload_.i64 != 0;
+        case Kind::Unsigned: return payload_.u64 != 0;
+        case Kind::Float: return !(payload_.f64 == 0.0);
+        case Kind::String: {
+            std::string_view text = payload_.string->text;
+            return text == "true" || text == "1";
+        }
+        case Kind::Enum: return payload_.enumeration->value != 0;
+        case Kind::Blob:
+        case Kind::Collection:
+        case Kind::Structure: return Size() != 0;
+        default: return false;
+    }
+}
+
+uint64_t BindingProperty::AsUnsigned64(uint64_t fallback) const noexcept {
+    switch (kind_) {
+        case Kind::Bool: return payload_.boolean ? 1 : 0;
+        case Kind::Signed: return static_cast<uint64_t>(payload_.i64);
+        case Kind::Unsigned: return payload_.u64;
+        case Kind::Float: return TruncateToUnsigned(payload_.f64);
+        case Kind::String: return std::strtoull(payload_.string->text.c_str(), nullptr, 0);
+        case Kind::Enum: return static_cast<uint64_t>(static_cast<int64_t>(payload_.enumeration->value));
+        default: return fallback;
+    }
+}
+
+bool BindingProperty::IsDefault() const noexcept {
+    switch (kind_) {
+        case Kind::Bool: return !payload_.boolean;
+        case Kind::Signed: return payload_.i64 == 0;
+        case Kind::Unsigned: return payload_.u64 == 0;
+        case Kind::Float: return payload_.f64 == 0.0;
+        case Kind::Enum: return payload_.enumeration->value == 0;
+        default: return Size() == 0;
+    }
+}
+
+const BindingProperty& BindingProperty::At(size_t index) const noexcept {
+    if (kind_ != Kind::Collection || index >= payload_.collection->size()) return EmptyNode();
+    return (*payload_.collection)[index];
+}
+
+BindingProperty& BindingProperty::Element(size_t index) {
+    if (index >= MaxCollectionSize) ThrowTooLong();
+    MakeCollection();
+    PropertyCollection& elements = *payload_.collection;
+    if (index < elements.size()) return elements[index];
+    if (index >= elements.capacity()) {
+        GrowCollection(std::max({index + 1, size_t{4}, std::min(elements.capacity() * 2, MaxCollectionSize)}));
+    }
+    while (elements.size() <= index) elements.emplace_back(context_);
+    return elements[index];
+}
+
+void BindingProperty::Reserve(size_t count) {
+    if (count > MaxCollectionSize) ThrowTooLong();
+    if (kind_ == Kind::Collection && count > payload_.collection->capacity()) GrowCollection(count);
+}
+
+void BindingProperty::GrowCollection(size_t capacity) {
+    PropertyCollection& elements = *payload_.collection;
+    PropertyCollection grown(elements.get_allocator());
+    grown.reserve(capacity);
+    for (BindingProperty& element : elements) grown.emplace_back(context_).AdoptFrom(element);
+    elements.swap(grown);
+}
+
+std::span<BindingProperty> BindingProperty::Elements() noexcept {
+    if (kind_ != Kind::Collection) return {};
+    return {payload_.collection->data(), payload_.collection->size()};
+}
+
+std::span<const BindingProperty> BindingProperty::Elements() const noexcept {
+    if (kind_ != Kind::Collection) return {};
+    return {payload_.collection->data(), payload_.collection->size()};
+}
+
+const BindingProperty& BindingProperty::Child(std::string_view key) const noexcept {
+    if (kind_ != Kind::Structure) return EmptyNode();
+    auto found = payload_.structure->find(key);
+    return found != payload_.structure->end() ? found->second : EmptyNode();
+}
+
+BindingProperty& BindingProperty::ChildForWrite(std::string_view key) {
+    InternedString* record;
+    PropertyStructure::iterator hint;
+    if (kind_ == Kind::Structure) {
+        PropertyStructure& members = *payload_.structure;
+        hint = members.lower_bound(key);
+        if (hint != members.end() && hint->first.View() == key) return hint->second;
+        record = context_->Strings().Intern(key);
+    } else {
+        // The key may point into the value this node is about to release: intern it first.
+        EnsureContext();
+        record = context_->Strings().Intern(key);
+        try {
+            MakeStructure();
+        } catch (...) {
+            context_->Strings().Release(record);
+            throw;
+        }
+        hint = payload_.structure->end();
+    }
+    try {
+        return payload_.structure
+            ->emplace_hint(hint, std::piecewise_construct, std::forward_as_tuple(record), std::forward_as_tuple(context_))
+            ->second;
+    } catch (...) {
+        context_->Strings().Release(record);
+        throw;
+    }
+}
+
+const PropertyStructure& BindingProperty::Members() const noexcept {
+    static const PropertyStructure none;
+    return kind_ == Kind::Structure ? *payload_.structure : none;
+}
+
+// For other kinds, a shared empty map: iterate it, never insert into it.
+PropertyStructure& BindingProperty::Members() noexcept {
+    static PropertyStructure none;
+    return kind_ == Kind::Structure ? *payload_.structure : none;
+}
+
+const BindingProperty& BindingProperty::EmptyNode() noexcept {
+    static const BindingProperty empty;
+    return empty;
+}
+
+}  // namespace Zarvo

@@ -1,0 +1,151 @@
+#include "binding/property_pool.h"
+
+#include <array>
+#include <cstring>
+#include <new>
+
+#include "binding/page_cache.h"
+
+namespace Zarvo {
+
+struct PoolPage : PageLinks {
+    uint16_t used;
+    uint16_t firstFree;  // index of the first free block, or NoBlock
+    uint16_t carved;     // blocks at and past this index were never handed out
+    uint8_t sizeClass;
+};
+
+struct LargeBlock {
+    LargeBlock* prev;
+    LargeBlock* next;
+};
+
+namespace {
+
+constexpr size_t PageHeaderSize = 32;
+constexpr size_t LargeHeaderSize = 16;
+constexpr uint16_t NoBlock = 0xFFFF;
+constexpr size_t MaxSmallBlock = (PropertyPageSize - PageHeaderSize) / 2;
+static_assert(sizeof(PoolPage) <= PageHeaderSize && sizeof(LargeBlock) <= LargeHeaderSize);
+
+constexpr std::array<uint16_t, SmallBlockPool::SizeClassCount> ClassSizes = {
+    8,   16,  24,  32,  40,  48,  56,  64,  72,   80,   88,   96,   104,  112,  120,  128,
+    160, 192, 224, 256, 320, 384, 448, 512, 640, 768, 896, 1024, 1280, 1536, 1792, MaxSmallBlock};
+
+// Size class by size in 8-byte units.
+constexpr auto ClassByUnits = [] {
+    std::array<uint8_t, MaxSmallBlock / 8 + 1> table{};
+    uint8_t sizeClass = 0;
+    for (size_t units = 0; units < table.size(); ++units) {
+        while (ClassSizes[sizeClass] < units * 8) ++sizeClass;
+        table[units] = sizeClass;
+    }
+    return table;
+}();
+
+constexpr uint16_t Capacity(uint8_t sizeClass) noexcept {
+    return static_cast<uint16_t>((PropertyPageSize - PageHeaderSize) / ClassSizes[sizeClass]);
+}
+
+char* FirstBlock(PoolPage* page) noexcept { return reinterpret_cast<char*>(page) + PageHeaderSize; }
+
+PoolPage* Next(PoolPage* page) noexcept { return static_cast<PoolPage*>(page->next); }
+
+void Push(PoolPage*& head, PoolPage* page) noexcept {
+    page->prev = nullptr;
+    page->next = head;
+    if (head) head->prev = page;
+    head = page;
+}
+
+void Unlink(PoolPage*& head, PoolPage* page) noexcept {
+    if (page->prev) page->prev->next = page->next;
+    else head = Next(page);
+    if (page->next) page->next->prev = page->prev;
+}
+
+void ReturnAll(PoolPage* head) noexcept {
+    while (head) {
+        PoolPage* next = Next(head);
+        ReturnCachedPage(head);
+        head = next;
+    }
+}
+
+}  // namespace
+
+SmallBlockPool::~SmallBlockPool() {
+    for (PoolPage* head : available_) ReturnAll(head);
+    ReturnAll(full_);
+    while (large_) {
+        LargeBlock* next = large_->next;
+        Zarvo::Release(large_);
+        large_ = next;
+    }
+}
+
+void* SmallBlockPool::Allocate(size_t size) {
+    if (size > MaxSmallBlock) return AllocateLarge(size);
+    uint8_t sizeClass = ClassByUnits[(size + 7) / 8];
+    PoolPage* page = available_[sizeClass];
+    if (!page) {
+        page = static_cast<PoolPage*>(TakeCachedPage());
+        page->used = 0;
+        page->firstFree = NoBlock;
+        page->carved = 0;
+        page->sizeClass = sizeClass;
+        Push(available_[sizeClass], page);
+    }
+    size_t blockSize = ClassSizes[sizeClass];
+    char* block;
+    if (page->firstFree != NoBlock) {
+        block = FirstBlock(page) + page->firstFree * blockSize;
+        std::memcpy(&page->firstFree, block, sizeof(uint16_t));
+    } else {
+        block = FirstBlock(page) + page->carved++ * blockSize;
+    }
+    if (++page->used == Capacity(sizeClass)) {
+        Unlink(available_[sizeClass], page);
+        Push(full_, page);
+    }
+    return block;
+}
+
+void SmallBlockPool::Release(void* block, size_t size) noexcept {
+    if (!block) return;
+    if (size > MaxSmallBlock) return ReleaseLarge(block);
+    auto* page = static_cast<PoolPage*>(PageOf(block));
+    uint8_t sizeClass = page->sizeClass;
+    auto index = static_cast<uint16_t>((static_cast<char*>(block) - FirstBlock(page)) / ClassSizes[sizeClass]);
+    std::memcpy(block, &page->firstFree, sizeof(uint16_t));
+    page->firstFree = index;
+    bool wasFull = page->used == Capacity(sizeClass);
+    PoolPage*& list = wasFull ? full_ : available_[sizeClass];
+    if (--page->used == 0) {
+        Unlink(list, page);
+        ReturnCachedPage(page);
+    } else if (wasFull) {
+        Unlink(full_, page);
+        Push(available_[sizeClass], page);
+    }
+}
+
+void* SmallBlockPool::AllocateLarge(size_t size) {
+    if (size > SIZE_MAX - LargeHeaderSize) throw std::bad_alloc();
+    auto* header = static_cast<LargeBlock*>(AllocateOrThrow(size + LargeHeaderSize));
+    header->prev = nullptr;
+    header->next = large_;
+    if (large_) large_->prev = header;
+    large_ = header;
+    return reinterpret_cast<char*>(header) + LargeHeaderSize;
+}
+
+void SmallBlockPool::ReleaseLarge(void* block) noexcept {
+    auto* header = reinterpret_cast<LargeBlock*>(static_cast<char*>(block) - LargeHeaderSize);
+    if (header->prev) header->prev->next = header->next;
+    else large_ = header->next;
+    if (header->next) header->next->prev = header->prev;
+    Zarvo::Release(header);
+}
+
+}  // namespace Zarvo

@@ -1,0 +1,99 @@
+// Small-block pools over cached pages, and the allocator through which a tree's containers use them.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <new>
+#include <type_traits>
+#include <utility>
+
+#include "platform/allocation.h"
+
+namespace Zarvo {
+
+struct PageLinks;
+struct PoolPage;
+struct LargeBlock;
+
+// Blocks of one size are carved from one page; each block size has its own list of pages with a free block.
+// Blocks too large to share a page come straight from Allocate. Not synchronised: one tree, one thread.
+class SmallBlockPool {
+public:
+    static constexpr size_t BlockAlignment = 8;
+    static constexpr size_t SizeClassCount = 32;
+
+    SmallBlockPool() noexcept = default;
+    SmallBlockPool(const SmallBlockPool&) = delete;
+    SmallBlockPool& operator=(const SmallBlockPool&) = delete;
+    // Hands every page back to the page cache and frees every large block, whatever is still in use.
+    ~SmallBlockPool();
+
+    // Throws std::bad_alloc.
+    void* Allocate(size_t size);
+    // The size must be the one the block was allocated with.
+    void Release(void* block, size_t size) noexcept;
+
+private:
+    void* AllocateLarge(size_t size);
+    void ReleaseLarge(void* block) noexcept;
+
+    PoolPage* available_[SizeClassCount] = {};
+    PoolPage* full_ = nullptr;
+    LargeBlock* large_ = nullptr;
+};
+
+// A standard allocator over one pool; a null pool falls back to Allocate/Release.
+template <class T>
+class PoolAllocator {
+public:
+    using value_type = T;
+    // A container keeps the pool it was made with: its tree's context.
+    using propagate_on_container_copy_assignment = std::false_type;
+    using propagate_on_container_move_assignment = std::false_type;
+    using propagate_on_container_swap = std::true_type;
+    using is_always_equal = std::false_type;
+
+    PoolAllocator() noexcept = default;
+    explicit PoolAllocator(SmallBlockPool* pool) noexcept : pool_(pool) {}
+    template <class U>
+    PoolAllocator(const PoolAllocator<U>& other) noexcept : pool_(other.Pool()) {}
+
+    T* allocate(size_t count) {
+        static_assert(alignof(T) <= SmallBlockPool::BlockAlignment, "pool blocks are 8-byte aligned");
+        size_t size = count * sizeof(T);
+        return static_cast<T*>(pool_ ? pool_->Allocate(size) : AllocateOrThrow(size));
+    }
+
+    void deallocate(T* block, size_t count) noexcept {
+        if (pool_) pool_->Release(block, count * sizeof(T));
+        else Zarvo::Release(block);
+    }
+
+    SmallBlockPool* Pool() const noexcept { return pool_; }
+
+    template <class U>
+    bool operator==(const PoolAllocator<U>& other) const noexcept { return pool_ == other.Pool(); }
+
+private:
+    SmallBlockPool* pool_ = nullptr;
+};
+
+// Constructs one object in a block of the pool.
+template <class T, class... Args>
+T* PoolNew(SmallBlockPool& pool, Args&&... args) {
+    void* block = pool.Allocate(sizeof(T));
+    try {
+        return new (block) T(std::forward<Args>(args)...);
+    } catch (...) {
+        pool.Release(block, sizeof(T));
+        throw;
+    }
+}
+
+template <class T>
+void PoolDelete(SmallBlockPool& pool, T* object) noexcept {
+    object->~T();
+    pool.Release(object, sizeof(T));
+}
+
+}  // namespace Zarvo

@@ -1,0 +1,224 @@
+// The operations that walk a whole tree: release, copy and move. None of them recurses, so any depth is safe.
+#include <iterator>
+#include <tuple>
+#include <utility>
+#include <vector>
+
+#include "binding/property.h"
+#include "binding/property_context.h"
+#include "platform/allocation.h"
+
+namespace Zarvo {
+namespace {
+
+bool IsBranch(BindingProperty::Kind kind) noexcept {
+    return kind == BindingProperty::Kind::Collection || kind == BindingProperty::Kind::Structure;
+}
+
+}  // namespace
+
+BindingProperty::BindingProperty(const BindingProperty& other) { CopyFrom(other); }
+
+BindingProperty::BindingProperty(BindingProperty&& other) {
+    if (other.ownsContext_) {
+        std::swap(payload_, other.payload_);
+        std::swap(context_, other.context_);
+        std::swap(kind_, other.kind_);
+    } else {
+        CopyFrom(other);
+        other.Clear();
+    }
+}
+
+BindingProperty& BindingProperty::operator=(const BindingProperty& other) {
+    if (this == &other) return *this;
+    if (context_ && context_ == other.context_) {
+        // One of the two may lie inside the other: copy aside before anything is released.
+        BindingProperty copy(context_);
+        copy.CopyFrom(other);
+        Clear();
+        AdoptFrom(copy);
+    } else {
+        Clear();
+        CopyFrom(other);
+    }
+    return *this;
+}
+
+BindingProperty& BindingProperty::operator=(BindingProperty&& other) {
+    if (this == &other) return *this;
+    if (ownsContext_ && other.ownsContext_) {
+        std::swap(payload_, other.payload_);
+        std::swap(context_, other.context_);
+        std::swap(kind_, other.kind_);
+        other.Clear();
+    } else if (context_ && context_ == other.context_ && !IsBranch(other.kind_)) {
+        BindingProperty moved(context_);
+        moved.AdoptFrom(other);
+        Clear();
+        AdoptFrom(moved);
+    } else if (context_ && context_ == other.context_) {
+        // This node may lie inside the source: keep its old value apart until the source is cleared.
+        BindingProperty copy(context_);
+        copy.CopyFrom(other);
+        BindingProperty previous(context_);
+        previous.AdoptFrom(*this);
+        AdoptFrom(copy);
+        other.Clear();
+    } else {
+        Clear();
+        CopyFrom(other);
+        other.Clear();
+    }
+    return *this;
+}
+
+// A root takes its whole tree with its context; a child releases its value into the tree's context.
+BindingProperty::~BindingProperty() {
+    if (ownsContext_ && context_) PropertyContext::Destroy(context_);
+    else Clear();
+}
+
+void BindingProperty::Clear() noexcept {
+    switch (kind_) {
+        case Kind::String: {
+            InternedString* record = payload_.string;
+            if (record != InternTable::EmptyRecord()) context_->Strings().Release(record);
+            break;
+        }
+        case Kind::Blob: PoolDelete(context_->Blobs(), payload_.blob); break;
+        case Kind::Enum: PoolDelete(context_->Enums(), payload_.enumeration); break;
+        case Kind::Collection:
+        case Kind::Structure: ReleaseTree(); break;
+        default: break;
+    }
+    kind_ = Kind::Empty;
+    payload_.u64 = 0;
+}
+
+void BindingProperty::AdoptFrom(BindingProperty& source) noexcept {
+    payload_ = source.payload_;
+    kind_ = source.kind_;
+    source.kind_ = Kind::Empty;
+    source.payload_.u64 = 0;
+}
+
+void BindingProperty::FreeEmptyBranch() noexcept {
+    if (kind_ == Kind::Collection) PoolDelete(context_->Collections(), payload_.collection);
+    else PoolDelete(context_->Structures(), payload_.structure);
+    kind_ = Kind::Empty;
+    payload_.u64 = 0;
+}
+
+// Children are released from the back. A child that still has children of its own is entered; while it is
+// being emptied, its context field holds its parent, the way back up. No memory is needed beyond the tree.
+void BindingProperty::ReleaseTree() noexcept {
+    auto filledBranch = [](const BindingProperty& node) { return IsBranch(node.kind_) && node.Size() != 0; };
+    PropertyContext* context = context_;
+    BindingProperty* node = this;
+    for (;;) {
+        BindingProperty* deeper = nullptr;
+        if (node->kind_ == Kind::Collection) {
+            PropertyCollection& elements = *node->payload_.collection;
+            while (!elements.empty()) {
+                if (filledBranch(elements.back())) {
+                    deeper = &elements.back();
+                    break;
+                }
+                elements.back().Clear();
+                elements.pop_back();
+            }
+        } else {
+            PropertyStructure& members = *node->payload_.structure;
+            while (!members.empty()) {
+                auto last = std::prev(members.end());
+                if (filledBranch(last->second)) {
+                    deeper = &last->second;
+                    break;
+                }
+                last->second.Clear();
+                context->Strings().Release(last->first.Record());
+                members.erase(last);
+            }
+        }
+        if (deeper) {
+            deeper->context_ = reinterpret_cast<PropertyContext*>(node);
+            node = deeper;
+            continue;
+        }
+        node->FreeEmptyBranch();
+        if (node == this) return;
+        BindingProperty* parent = reinterpret_cast<BindingProperty*>(node->context_);
+        node->context_ = context;
+        node = parent;
+    }
+}
+
+InternedString* BindingProperty::CopyString(InternedString* record, const PropertyContext* from) {
+    if (record == InternTable::EmptyRecord()) return record;
+    if (from == context_) {
+        InternTable::Retain(record);
+        return record;
+    }
+    EnsureContext();
+    return context_->Strings().Intern(record->text);
+}
+
+void BindingProperty::CopyLeaf(const BindingProperty& other) {
+    switch (other.kind_) {
+        case Kind::String: payload_.string = CopyString(other.payload_.string, other.context_); break;
+        case Kind::Blob: {
+            std::span<const uint8_t> bytes = other.GetBlob();
+            SetBlob(bytes.data(), bytes.size());
+            return;
+        }
+        case Kind::Enum: SetEnum(other.payload_.enumeration->value, other.payload_.enumeration->type); return;
+        default: payload_ = other.payload_; break;
+    }
+    kind_ = other.kind_;
+}
+
+// Breadth is copied at once, depth through a list of pending branches on the heap.
+void BindingProperty::CopyFrom(const BindingProperty& other) {
+    if (!IsBranch(other.kind_)) return CopyLeaf(other);
+    struct Pending {
+        BindingProperty* target;
+        const BindingProperty* source;
+    };
+    std::vector<Pending, RuntimeAllocator<Pending>> pending;
+    pending.push_back({this, &other});
+    while (!pending.empty()) {
+        auto [target, source] = pending.back();
+        pending.pop_back();
+        if (source->kind_ == Kind::Collection) {
+            target->MakeCollection();
+            const PropertyCollection& from = *source->payload_.collection;
+            PropertyCollection& to = *target->payload_.collection;
+            to.reserve(from.size());
+            for (const BindingProperty& element : from) {
+                BindingProperty& copy = to.emplace_back(context_);
+                if (IsBranch(element.kind_)) pending.push_back({&copy, &element});
+                else copy.CopyLeaf(element);
+            }
+        } else {
+            target->MakeStructure();
+            PropertyStructure& to = *target->payload_.structure;
+            for (const auto& [key, child] : *source->payload_.structure) {
+                InternedString* record = CopyString(key.Record(), source->context_);
+                BindingProperty* copy;
+                try {
+                    copy = &to.emplace_hint(to.end(), std::piecewise_construct, std::forward_as_tuple(record),
+                                            std::forward_as_tuple(context_))
+                                ->second;
+                } catch (...) {
+                    context_->Strings().Release(record);
+                    throw;
+                }
+                if (IsBranch(child.kind_)) pending.push_back({copy, &child});
+                else copy->CopyLeaf(child);
+            }
+        }
+    }
+}
+
+}  // namespace Zarvo
