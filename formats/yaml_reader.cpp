@@ -137,7 +137,8 @@ private:
             Push(target.Element(index), {false, index, {}});
         } else if (target.GetKind() == BindingProperty::Kind::Structure && hasPendingKey_) {
             hasPendingKey_ = false;
-            Push(target.ChildForWrite(pendingKey_), {true, 0, std::move(pendingKey_)});
+            BindingProperty& child = target.ChildForWrite(pendingKey_);
+            Push(child, {true, 0, std::move(pendingKey_)});
         }
     }
 

@@ -30,14 +30,15 @@ INSTANTIATE_TEST_SUITE_P(
                     YamlCase{"1e2", "u100"}, YamlCase{"'5'", "\"5\""}, YamlCase{"\"5\"", "\"5\""},
                     YamlCase{"yes", "true"}, YamlCase{"Off", "false"}, YamlCase{"~", "~"}, YamlCase{"Null", "~"},
                     YamlCase{"inf", "\"inf\""}, YamlCase{"hello world", "\"hello world\""},
-                    YamlCase{"1e30", "f1.0000000000000001e+30"}, YamlCase{"-1e30", "f-1.0000000000000001e+30"},
+                    YamlCase{"1e30", "f1e+30"}, YamlCase{"-1e30", "f-1e+30"},
                     YamlCase{"!!int -12", "i-12"}, YamlCase{"!!int 12", "u12"}, YamlCase{"!!str 12", "\"12\""},
                     YamlCase{"!!float 2", "f2"}, YamlCase{"!!bool yes", "true"}, YamlCase{"!!bool maybe", "~"},
-                    YamlCase{"|\n  5\n", "\"5\\n\""}));
+                    YamlCase{"|\n  5\n", "\"5\n\""}));
 
 INSTANTIATE_TEST_SUITE_P(
     Containers, YamlReaderTest,
-    testing::Values(YamlCase{"{a: 1, b: [x, y]}", "{a:u1,b:[\"x\",\"y\"]}"},
+    // Plain y is one of the boolean words.
+    testing::Values(YamlCase{"{a: 1, b: [x, y]}", "{a:u1,b:[\"x\",true]}"},
                     YamlCase{"- a\n- - 1\n  - 2\n- {}\n", "[\"a\",[u1,u2],{}]"},
                     YamlCase{"b: 1\na: 2\nB: 3\n", "{B:u3,a:u2,b:u1}"},
                     YamlCase{"list: &a [1, 2]\ncopy: *a\n", "{copy:[u1,u2],list:[u1,u2]}"},
