@@ -216,7 +216,7 @@ BindingProperty& BindingProperty::Element(size_t index) {
     PropertyCollection& elements = *payload_.collection;
     if (index < elements.size()) return elements[index];
     if (index >= elements.capacity()) {
-        GrowCollection(std::max({index + 1, size_t{4}, std::min(elements.capacity() * 2, MaxCollectionSize)}));
+        GrowCollection(std::max(index + 1, std::min(elements.capacity() * 2, MaxCollectionSize)));
     }
     while (elements.size() <= index) elements.emplace_back(context_);
     return elements[index];

@@ -103,9 +103,9 @@ void BindingProperty::AdoptFrom(BindingProperty& source) noexcept {
     source.payload_.u64 = 0;
 }
 
-void BindingProperty::FreeEmptyBranch() noexcept {
-    if (kind_ == Kind::Collection) PoolDelete(context_->Collections(), payload_.collection);
-    else PoolDelete(context_->Structures(), payload_.structure);
+void BindingProperty::FreeEmptyBranch(PropertyContext* context) noexcept {
+    if (kind_ == Kind::Collection) PoolDelete(context->Collections(), payload_.collection);
+    else PoolDelete(context->Structures(), payload_.structure);
     kind_ = Kind::Empty;
     payload_.u64 = 0;
 }
@@ -146,7 +146,7 @@ void BindingProperty::ReleaseTree() noexcept {
             node = deeper;
             continue;
         }
-        node->FreeEmptyBranch();
+        node->FreeEmptyBranch(context);
         if (node == this) return;
         BindingProperty* parent = reinterpret_cast<BindingProperty*>(node->context_);
         node->context_ = context;

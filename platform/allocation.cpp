@@ -2,93 +2,106 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <malloc.h>
 #include <new>
 
 #ifdef _WIN32
-#include <malloc.h>
 #define KIV_USABLE_SIZE _msize
 #else
-#include <malloc.h>
 #define KIV_USABLE_SIZE malloc_usable_size
 #endif
 
 namespace Zarvo {
 namespace {
 
-AllocatorHooks hooks{};
-bool countingInstalled = false;
-
 size_t UsableSize(void* block) { return block ? KIV_USABLE_SIZE(block) : 0; }
 
-void RaisePeak(AllocationStatistics& s) {
-    uint64_t current = s.bytesAllocated.load() - s.bytesFreed.load();
+AllocationStatistics& Statistics(void* userData) { return *static_cast<AllocationStatistics*>(userData); }
+
+char* CopyText(const char* text) {
+    if (!text) return nullptr;
+    size_t length = std::strlen(text) + 1;
+    auto* copy = static_cast<char*>(std::malloc(length));
+    if (copy) std::memcpy(copy, text, length);
+    return copy;
+}
+
+// The peak is raised from the exact live amount this allocation produced, and by compare-and-swap, so that a
+// concurrent lower raise never overwrites a higher one. Releases are read before allocations: every release was
+// counted as an allocation first, so the block count never wraps.
+void CountAllocated(AllocationStatistics& s, void* block) {
+    uint64_t size = UsableSize(block);
+    s.bytesAllocated.fetch_add(size);
+    s.allocations.fetch_add(1);
+    uint64_t current = s.liveBytes.fetch_add(size) + size;
     uint64_t peak = s.peakBytes.load();
     while (current > peak) {
         if (s.peakBytes.compare_exchange_weak(peak, current)) {
-            s.liveBlocksAtPeak.store(s.allocations.load() - s.releases.load());
+            uint64_t releases = s.releases.load();
+            s.liveBlocksAtPeak.store(s.allocations.load() - releases);
             return;
         }
     }
 }
 
-void CountAllocated(AllocationStatistics& s, void* block) {
-    s.bytesAllocated.fetch_add(UsableSize(block));
-    s.allocations.fetch_add(1);
-    RaisePeak(s);
+void CountReleased(AllocationStatistics& s, uint64_t size) {
+    s.liveBytes.fetch_sub(size);
+    s.bytesFreed.fetch_add(size);
+    s.releases.fetch_add(1);
 }
 
 void* CountingAllocate(size_t size, void* userData) {
     void* block = std::malloc(size);
-    CountAllocated(*static_cast<AllocationStatistics*>(userData), block);
+    if (block) CountAllocated(Statistics(userData), block);
     return block;
 }
 
 void CountingRelease(void* block, void* userData) {
     if (!block) return;
-    auto& s = *static_cast<AllocationStatistics*>(userData);
     size_t size = UsableSize(block);
     std::free(block);
-    s.bytesFreed.fetch_add(size);
-    s.releases.fetch_add(1);
+    CountReleased(Statistics(userData), size);
 }
 
+// Like the C runtimes of both platforms, a size of 0 frees the block; a failed move leaves the old block
+// with the caller, so it is counted as released only once the move succeeded.
 void* CountingReallocate(void* block, size_t size, void* userData) {
-    auto& s = *static_cast<AllocationStatistics*>(userData);
-    s.bytesFreed.fetch_add(UsableSize(block));
-    s.releases.fetch_add(1);
+    if (!block) return CountingAllocate(size, userData);
+    if (size == 0) {
+        CountingRelease(block, userData);
+        return nullptr;
+    }
+    auto& s = Statistics(userData);
+    size_t oldSize = UsableSize(block);
     void* moved = std::realloc(block, size);
+    if (!moved) return nullptr;
+    CountReleased(s, oldSize);
     CountAllocated(s, moved);
     return moved;
 }
 
 char* CountingDuplicate(const char* text, void* userData) {
-    size_t length = std::strlen(text) + 1;
-    char* copy = static_cast<char*>(std::malloc(length));
-    if (copy) std::memcpy(copy, text, length);
-    CountAllocated(*static_cast<AllocationStatistics*>(userData), copy);
+    char* copy = CopyText(text);
+    if (copy) CountAllocated(Statistics(userData), copy);
     return copy;
 }
 
 size_t DefaultBlockSize(void* block, void*) { return UsableSize(block); }
 
-void InstallCountingHooks() {
-    countingInstalled = true;
-    if (hooks.allocate) return;
-    hooks = {CountingAllocate, CountingRelease, CountingReallocate, CountingDuplicate, DefaultBlockSize,
-             &ProcessAllocationStatistics()};
-}
+// The counting hooks are in place before any code runs, so every block the runtime hands out is counted.
+constinit AllocationStatistics processStatistics;
+constinit AllocatorHooks hooks{CountingAllocate, CountingRelease,  CountingReallocate,
+                               CountingDuplicate, DefaultBlockSize, &processStatistics};
 
 }  // namespace
 
-AllocationStatistics& ProcessAllocationStatistics() {
-    static AllocationStatistics statistics;
-    return statistics;
+AllocatorHooks CountingAllocatorHooks(AllocationStatistics& statistics) {
+    return {CountingAllocate, CountingRelease, CountingReallocate, CountingDuplicate, DefaultBlockSize, &statistics};
 }
 
-void* Allocate(size_t size) {
-    if (!countingInstalled) InstallCountingHooks();
-    return hooks.allocate ? hooks.allocate(size, hooks.userData) : std::malloc(size);
-}
+AllocationStatistics& ProcessAllocationStatistics() { return processStatistics; }
+
+void* Allocate(size_t size) { return hooks.allocate ? hooks.allocate(size, hooks.userData) : std::malloc(size); }
 
 void Release(void* block) {
     if (hooks.release) hooks.release(block, hooks.userData);
@@ -100,11 +113,7 @@ void* Reallocate(void* block, size_t size) {
 }
 
 char* Duplicate(const char* text) {
-    if (hooks.duplicate) return hooks.duplicate(text, hooks.userData);
-    size_t length = std::strlen(text) + 1;
-    char* copy = static_cast<char*>(std::malloc(length));
-    if (copy) std::memcpy(copy, text, length);
-    return copy;
+    return hooks.duplicate ? hooks.duplicate(text, hooks.userData) : CopyText(text);
 }
 
 size_t BlockSize(void* block) { return hooks.blockSize ? hooks.blockSize(block, hooks.userData) : UsableSize(block); }

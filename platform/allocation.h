@@ -4,6 +4,7 @@
 #include <atomic>
 #include <cstddef>
 #include <cstdint>
+#include <new>
 
 namespace Zarvo {
 
@@ -23,17 +24,24 @@ struct AllocationStatistics {
     std::atomic<uint64_t> allocations{0};
     std::atomic<uint64_t> bytesFreed{0};
     std::atomic<uint64_t> releases{0};
+    // bytesAllocated - bytesFreed as one counter, so that each allocation sees the exact live amount it made.
+    std::atomic<uint64_t> liveBytes{0};
 };
 
 void* Allocate(size_t size);
+// Null is ignored.
 void Release(void* block);
+// A null block allocates; a size of 0 releases the block and returns null; on failure the block stays valid.
 void* Reallocate(void* block, size_t size);
+// Null gives null.
 char* Duplicate(const char* text);
 size_t BlockSize(void* block);
 
 // Replaces all hooks at once; null fields fall back to the C runtime.
 bool SetAllocatorHooks(const AllocatorHooks& hooks);
-// The process-wide counters of the counting hooks installed by the first Allocate.
+// Hooks that allocate with the C runtime and count every block in the given statistics.
+AllocatorHooks CountingAllocatorHooks(AllocationStatistics& statistics);
+// The process-wide counters; the counting hooks over them are installed from the start.
 AllocationStatistics& ProcessAllocationStatistics();
 
 // A standard allocator over Allocate/Release, for containers of runtime objects.
@@ -53,6 +61,7 @@ void* AllocateOrThrow(size_t size);
 
 template <class T>
 T* RuntimeAllocator<T>::allocate(size_t count) {
+    if (count > SIZE_MAX / sizeof(T)) throw std::bad_array_new_length();
     return static_cast<T*>(AllocateOrThrow(count * sizeof(T)));
 }
 

@@ -1,0 +1,107 @@
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "binding/property.h"
+#include "binding/property_context.h"
+
+namespace Zarvo {
+namespace {
+
+uint32_t CountOf(const BindingProperty& root, std::string_view text) {
+    InternedString* record = root.Context()->Strings().Find(text);
+    return record ? record->refCount : 0;
+}
+
+TEST(PropertyString, EmptyTextSharesTheStaticRecord) {
+    BindingProperty a;
+    BindingProperty b;
+    a.SetString("");
+    b.SetString(static_cast<const char*>(nullptr));
+    EXPECT_EQ(a.GetKind(), BindingProperty::Kind::String);
+    EXPECT_EQ(a.Size(), 0u);
+    EXPECT_EQ(a.GetString("x").data(), b.GetString("y").data());
+    EXPECT_EQ(a.Context(), nullptr) << "an empty string needs no storage";
+    InternedString* shared = InternTable::EmptyRecord();
+    a.Clear();
+    b.SetSigned(1);
+    EXPECT_EQ(shared->refCount, 0u);
+    EXPECT_EQ(shared->text, "");
+}
+
+TEST(PropertyString, EqualTextsShareOneCountedRecord) {
+    BindingProperty root;
+    root.Element(0).SetString("same");
+    root.Element(1).SetString(std::string("same"));
+    EXPECT_EQ(root.At(0).GetString().data(), root.At(1).GetString().data());
+    EXPECT_EQ(CountOf(root, "same"), 2u);
+    EXPECT_EQ(root.Context()->Strings().Count(), 1u);
+
+    root.Element(0).Clear();
+    EXPECT_EQ(CountOf(root, "same"), 1u);
+    root.Element(1).SetString("other");
+    EXPECT_EQ(root.Context()->Strings().Find("same"), nullptr) << "the last release removes the record";
+    root.Clear();
+    EXPECT_EQ(root.Context()->Strings().Count(), 0u);
+}
+
+TEST(PropertyString, KeysAreInternedWithValues) {
+    BindingProperty root;
+    root.ChildForWrite("name").SetString("name");
+    root.Element(0);  // turning the node into a Collection releases the key and the value
+    EXPECT_EQ(root.Context()->Strings().Count(), 0u);
+    for (int i = 0; i < 3; ++i) root.Element(i).ChildForWrite("id").SetSigned(i);
+    EXPECT_EQ(CountOf(root, "id"), 3u);
+}
+
+TEST(PropertyString, TextMayComeFromTheValueItReplaces) {
+    BindingProperty root;
+    root.SetString("a text long enough to live on the heap");
+    root.SetString(root.GetString().substr(2));
+    EXPECT_EQ(root.GetString(), "text long enough to live on the heap");
+
+    root.Element(0).SetString("key");
+    root.ChildForWrite(root.At(0).GetString()).SetBool(true);
+    EXPECT_TRUE(root.Child("key").GetBool(false));
+}
+
+TEST(PropertyString, InternTableKeepsEveryRecordFindableThroughGrowthAndRemoval) {
+    BindingProperty root;
+    std::vector<std::string> texts;
+    for (int i = 0; i < 500; ++i) texts.push_back("t" + std::to_string(i * 7919));
+    for (size_t i = 0; i < texts.size(); ++i) root.Element(i).SetString(texts[i]);
+    for (size_t i = 0; i < texts.size(); i += 2) root.Element(i).Clear();
+    InternTable& strings = root.Context()->Strings();
+    EXPECT_EQ(strings.Count(), texts.size() / 2);
+    for (size_t i = 0; i < texts.size(); ++i) {
+        InternedString* record = strings.Find(texts[i]);
+        if (i % 2) {
+            ASSERT_NE(record, nullptr) << texts[i];
+            EXPECT_EQ(record->hash, InternHash(texts[i]));
+        } else {
+            EXPECT_EQ(record, nullptr) << texts[i];
+        }
+    }
+}
+
+TEST(PropertyString, HashIsFnv1a) {
+    EXPECT_EQ(InternHash(""), 0x811C9DC5u);
+    EXPECT_EQ(InternHash("a"), 0xE40C292Cu);
+    EXPECT_EQ(InternHash("foobar"), 0xBF9CF968u);
+}
+
+TEST(PropertyString, StructureKeysIterateInUnsignedByteOrder) {
+    BindingProperty root;
+    for (const char* key : {"b", "a", "B", "\xC3\xA9", "a\x01", "\x7F"}) root.ChildForWrite(key).SetString(key);
+    std::vector<std::string> order;
+    for (const auto& [key, child] : root.Members()) {
+        order.emplace_back(key.View());
+        EXPECT_EQ(child.GetString(), key.View());
+    }
+    EXPECT_EQ(order, (std::vector<std::string>{"B", "a", "a\x01", "b", "\x7F", "\xC3\xA9"}));
+    EXPECT_TRUE(root.Child("A").IsEmpty()) << "keys are case-sensitive";
+}
+
+}  // namespace
+}  // namespace Zarvo

@@ -1,0 +1,46 @@
+#include <string>
+#include <thread>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "binding/page_cache.h"
+#include "binding/property.h"
+
+namespace Zarvo {
+namespace {
+
+// Each thread builds, copies and frees its own trees; they meet only in the page cache.
+TEST(PropertyThreads, SeparateTreesOnSeparateThreads) {
+    constexpr int ThreadCount = 4;
+    std::vector<int> failures(ThreadCount, 0);
+    std::vector<std::thread> threads;
+    for (int t = 0; t < ThreadCount; ++t) {
+        threads.emplace_back([t, &failures] {
+            for (int round = 0; round < 40; ++round) {
+                BindingProperty tree;
+                for (int i = 0; i < 500; ++i) {
+                    BindingProperty& record = tree.Element(i);
+                    record.ChildForWrite("thread").SetSigned(t);
+                    record.ChildForWrite("text").SetString("value " + std::to_string(i % 17));
+                }
+                BindingProperty copy(tree);
+                tree.Clear();
+                for (int i = 0; i < 500; ++i) {
+                    const BindingProperty& record = copy.At(i);
+                    if (record.Child("thread").GetSigned(-1) != t ||
+                        record.Child("text").GetString() != "value " + std::to_string(i % 17)) {
+                        ++failures[t];
+                    }
+                }
+            }
+        });
+    }
+    for (std::thread& thread : threads) thread.join();
+    for (int t = 0; t < ThreadCount; ++t) EXPECT_EQ(failures[t], 0) << "thread " << t;
+    PageCacheStatistics statistics = ReadPageCacheStatistics();
+    EXPECT_EQ(statistics.cachedPages, statistics.runs * PropertyPagesPerRun);
+}
+
+}  // namespace
+}  // namespace Zarvo
