@@ -1,12 +1,11 @@
 #include "platform/log_line.h"
 
-#include "platform/clock.h"
-
 #include <algorithm>
 #include <cstdarg>
 #include <cstring>
 
 #include "platform/bounded_printf.h"
+#include "platform/clock.h"
 #include "platform/log_categories.h"
 #include "platform/logger.h"
 
