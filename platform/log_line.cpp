@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "platform/bounded_printf.h"
+#include "platform/clock.h"
 #include "platform/log_categories.h"
 #include "platform/logger.h"
 
@@ -12,12 +13,6 @@ namespace Zarvo {
 namespace {
 
 constexpr const char* TimestampFormat = "%04d-%02d-%02dT%02d:%02d:%02d.%03d";
-
-double SecondsSinceFirstReading() {
-    static const int64_t first = Platform::PerformanceCounter();
-    static const double frequency = static_cast<double>(Platform::PerformanceCounterFrequency());
-    return static_cast<double>(Platform::PerformanceCounter() - first) / frequency;
-}
 
 // Appends to a buffer of at least one byte, cutting at size - 1 and keeping the text NUL-terminated.
 class LineWriter {
@@ -76,7 +71,7 @@ void WriteToken(LineWriter& out, char token, const LogEntry& entry) {
         out.Categories(entry.categoryLow, entry.categoryHigh);
         break;
     case 'H': {
-        const float seconds = static_cast<float>(SecondsSinceFirstReading());
+        const float seconds = static_cast<float>(SecondsSinceStart());
         const int whole = static_cast<int>(seconds);
         out.Printf("%06d.%03d", whole, static_cast<int>((seconds - static_cast<float>(whole)) * 1000.0f));
         break;
