@@ -11,6 +11,8 @@ namespace {
 
 // An open slot or container. Frames live on the heap, so nesting depth costs no stack.
 struct Frame {
+    explicit Frame(BindingProperty* slot) : target(slot) {}
+
     BindingProperty* target;
     bool container = false;
     uint64_t announced = 0;  // items a container announced; a map counts keys and values
@@ -23,7 +25,7 @@ public:
     MessagePackDecoder(const uint8_t* data, size_t size, BindingResult& result)
         : data_(data), size_(size), result_(result) {
         frames_.reserve(16);
-        frames_.push_back({&result.value});
+        frames_.emplace_back(&result.value);
     }
 
     size_t Run() {
@@ -50,12 +52,12 @@ private:
             BindingProperty* container = top.target;
             uint64_t item = top.consumed++;
             if (container->GetKind() == BindingProperty::Kind::Collection) {
-                frames_.push_back({&container->Element(static_cast<size_t>(item))});
+                frames_.emplace_back(&container->Element(static_cast<size_t>(item)));
             } else if (item % 2 == 0) {
                 keyExpected = true;
                 return true;
             } else {
-                frames_.push_back({&container->ChildForWrite(top.key)});
+                frames_.emplace_back(&container->ChildForWrite(top.key));
             }
         }
         return false;

@@ -88,10 +88,14 @@ TEST(JsonReader, ConformanceSuite) {
         std::string name = entry.path().filename().string();
         std::string text = ReadFile(entry.path());
         BindingResult result = ParseJson(text);
-        if (name[0] == 'y') EXPECT_TRUE(result.ok) << name << ": " << result.ErrorMessage();
+        if (name[0] == 'y') {
+            EXPECT_TRUE(result.ok) << name << ": " << result.ErrorMessage();
+        }
         bool acceptedByDesign =
             text.find('\0') != std::string::npos || text.find_first_not_of(" \t\r\n") == std::string::npos;
-        if (name[0] == 'n' && !acceptedByDesign) EXPECT_FALSE(result.ok) << name << " was accepted";
+        if (name[0] == 'n' && !acceptedByDesign) {
+            EXPECT_FALSE(result.ok) << name << " was accepted";
+        }
         ++checked;
     }
     EXPECT_GT(checked, 300);
