@@ -1,5 +1,6 @@
 #include "formats/plugin_value.h"
 
+#include <algorithm>
 #include <cstring>
 #include <utility>
 #include <vector>
@@ -136,9 +137,10 @@ bool ReadRecord(std::string& error, BindingProperty& node, const PluginValue& re
         case PluginValueArray: {
             node.MakeCollection();
             // Room for every element up front keeps pointers to the elements valid while they are filled.
-            node.Reserve(node.Size() > span.count ? node.Size() : span.count);
+            uint32_t count = span.data ? span.count : 0;
+            node.Reserve(std::max<size_t>(node.Size(), count));
             auto* records = static_cast<const PluginValue*>(span.data);
-            for (uint32_t i = span.data ? span.count : 0; i-- > 0;) pending.push_back({records + i, nullptr, &node, i});
+            for (uint32_t i = count; i-- > 0;) pending.push_back({records + i, nullptr, &node, i});
             return true;
         }
         case PluginValueObject: {
