@@ -10,8 +10,6 @@ constexpr uint32_t FnvOffsetBasis = 0x811C9DC5u;
 constexpr uint32_t FnvPrime = 16777619u;
 constexpr size_t MinimumCapacity = 16;
 
-constinit InternedString emptyRecord{std::string(), FnvOffsetBasis, 0};
-
 }  // namespace
 
 uint32_t InternHash(std::string_view text) noexcept {
@@ -20,7 +18,11 @@ uint32_t InternHash(std::string_view text) noexcept {
     return hash;
 }
 
-InternedString* InternTable::EmptyRecord() noexcept { return &emptyRecord; }
+InternedString* InternTable::EmptyRecord() noexcept {
+    // A function-local static: not every compiler can build a std::string at compile time.
+    static InternedString record{std::string(), FnvOffsetBasis, 0};
+    return &record;
+}
 
 InternTable::~InternTable() {
     for (size_t i = 0; i < capacity_; ++i) {
