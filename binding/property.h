@@ -39,9 +39,16 @@ private:
 
 struct PropertyKeyLess {
     using is_transparent = void;
-    bool operator()(const PropertyKey& a, const PropertyKey& b) const noexcept { return a.View() < b.View(); }
-    bool operator()(const PropertyKey& a, std::string_view b) const noexcept { return a.View() < b; }
-    bool operator()(std::string_view a, const PropertyKey& b) const noexcept { return a < b.View(); }
+    bool operator()(const PropertyKey& a, const PropertyKey& b) const noexcept { return Less(a.View(), b.View()); }
+    bool operator()(const PropertyKey& a, std::string_view b) const noexcept { return Less(a.View(), b); }
+    bool operator()(std::string_view a, const PropertyKey& b) const noexcept { return Less(a, b.View()); }
+
+private:
+    // Unsigned byte order; most keys differ in their first byte, which is decided without a call.
+    static bool Less(std::string_view a, std::string_view b) noexcept {
+        if (!a.empty() && !b.empty() && a[0] != b[0]) return static_cast<unsigned char>(a[0]) < static_cast<unsigned char>(b[0]);
+        return a < b;
+    }
 };
 
 using PropertyBlob = std::vector<uint8_t, PoolAllocator<uint8_t>>;
