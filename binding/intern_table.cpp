@@ -19,13 +19,21 @@ constinit InternedString emptyRecord{std::string(), FnvOffsetBasis, 0};
 bool SameText(const std::string& stored, std::string_view text) noexcept {
     size_t size = text.size();
     if (stored.size() != size) return false;
-    if (size < 8 || size > 16) return std::memcmp(stored.data(), text.data(), size) == 0;
-    uint64_t a1, a2, b1, b2;
-    std::memcpy(&a1, stored.data(), 8);
-    std::memcpy(&a2, stored.data() + size - 8, 8);
-    std::memcpy(&b1, text.data(), 8);
-    std::memcpy(&b2, text.data() + size - 8, 8);
-    return ((a1 ^ b1) | (a2 ^ b2)) == 0;
+    const char* a = stored.data();
+    const char* b = text.data();
+    auto differ = [&](auto word, size_t offset) {
+        decltype(word) x, y;
+        std::memcpy(&x, a + offset, sizeof x);
+        std::memcpy(&y, b + offset, sizeof y);
+        return x ^ y;
+    };
+    if (size > 16) return std::memcmp(a, b, size) == 0;
+    if (size >= 8) return (differ(uint64_t{}, 0) | differ(uint64_t{}, size - 8)) == 0;
+    if (size >= 4) return (differ(uint32_t{}, 0) | differ(uint32_t{}, size - 4)) == 0;
+    for (size_t i = 0; i < size; ++i) {
+        if (a[i] != b[i]) return false;
+    }
+    return true;
 }
 
 uint64_t ProcessSeed() noexcept {
@@ -83,8 +91,18 @@ uint32_t InternTable::SlotHash(std::string_view text) const noexcept {
     return static_cast<uint32_t>((hash * GoldenRatio) >> 32);
 }
 
+size_t InternTable::RecentIndex(const char* data) noexcept {
+    auto address = static_cast<uint64_t>(reinterpret_cast<uintptr_t>(data));
+    return static_cast<size_t>((address * GoldenRatio) >> 59) % RecentCount;
+}
+
 InternedString* InternTable::Intern(std::string_view text) {
     if (text.empty()) return EmptyRecord();
+    Recent& recent = recent_[RecentIndex(text.data())];
+    if (recent.data == text.data() && SameText(recent.record->text, text)) {
+        ++recent.record->refCount;
+        return recent.record;
+    }
     uint32_t hash = SlotHash(text);
     size_t mask = capacity_ - 1;
     size_t slot = hash & mask;
@@ -92,6 +110,7 @@ InternedString* InternTable::Intern(std::string_view text) {
         InternedString* record = slots_[slot].record;
         if (slots_[slot].hash == hash && SameText(record->text, text)) {
             ++record->refCount;
+            recent = {text.data(), record};
             return record;
         }
     }
@@ -110,6 +129,7 @@ InternedString* InternTable::Intern(std::string_view text) {
     }
     slots_[slot] = {hash, record};
     ++count_;
+    recent = {text.data(), record};
     return record;
 }
 
@@ -131,6 +151,9 @@ void InternTable::Release(InternedString* record) noexcept {
     }
     slots_[hole] = {};
     --count_;
+    for (Recent& entry : recent_) {
+        if (entry.record == record) entry = {};
+    }
     PoolDelete(pool_, record);
 }
 

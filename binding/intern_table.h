@@ -37,9 +37,17 @@ private:
         uint32_t hash;
         InternedString* record;
     };
+    // The texts last interned, by the address they were passed at: names kept in descriptors and literals come
+    // back from the same address, and are then found without hashing.
+    struct Recent {
+        const char* data;
+        InternedString* record;
+    };
     static constexpr size_t InlineCapacity = 32;
+    static constexpr size_t RecentCount = 32;
 
     uint32_t SlotHash(std::string_view text) const noexcept;
+    static size_t RecentIndex(const char* data) noexcept;
     size_t SlotOf(const InternedString* record) const noexcept;
     void Grow();
 
@@ -49,6 +57,7 @@ private:
     size_t capacity_ = InlineCapacity;  // a power of two
     size_t count_ = 0;
     Slot inlineSlots_[InlineCapacity] = {};  // small trees need no slot array of their own
+    Recent recent_[RecentCount] = {};
 };
 
 }  // namespace Zarvo

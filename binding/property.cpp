@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
+#include <new>
 #include <stdexcept>
 #include <tuple>
 
@@ -131,7 +132,8 @@ void BindingProperty::MakeStructure() {
     Clear();
     EnsureContext();
     SmallBlockPool& pool = context_->Structures();
-    payload_.structure = PoolNew<PropertyStructure>(pool, PoolAllocator<PropertyStructure::value_type>(&pool));
+    void* block = pool.Allocate(StructureBlockSize);
+    payload_.structure = new (block) PropertyStructure(PoolAllocator<PropertyStructure::value_type>(&pool));
     kind_ = Kind::Structure;
 }
 

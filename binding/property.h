@@ -136,8 +136,9 @@ private:
     void AdoptFrom(BindingProperty& source) noexcept;
     // Releases a Collection or Structure and everything beneath it without recursion.
     void ReleaseTree() noexcept;
-    // Takes the context as an argument: during a release the field may hold the way back up.
-    void FreeEmptyBranch(PropertyContext* context) noexcept;
+    // Frees a branch whose children are all leaves. Takes the context as an argument: during a release the
+    // field may hold the way back up.
+    void FreeLeafBranch(PropertyContext* context) noexcept;
     // Grows by moving the nodes themselves, so children keep their context and subtrees.
     void GrowCollection(size_t capacity);
 

@@ -114,16 +114,21 @@ void BindingProperty::AdoptFrom(BindingProperty& source) noexcept {
     source.payload_.u64 = 0;
 }
 
-void BindingProperty::FreeEmptyBranch(PropertyContext* context) noexcept {
-    if (kind_ == Kind::Collection) PoolDelete(context->Collections(), payload_.collection);
-    else PoolDelete(context->Structures(), payload_.structure);
+void BindingProperty::FreeLeafBranch(PropertyContext* context) noexcept {
+    if (kind_ == Kind::Collection) {
+        PoolDelete(context->Collections(), payload_.collection);
+    } else {
+        payload_.structure->~PropertyStructure();
+        context->Structures().Release(payload_.structure, StructureBlockSize);
+    }
     kind_ = Kind::Empty;
     payload_.u64 = 0;
 }
 
-// Children are released in order. A child with children of its own is entered; while it is being emptied, its
-// context field holds its parent, the way back up, and the parent then resumes after it. A Structure's keys go
-// with its map once every child is empty, so no entry is erased (and the tree rebalanced) one at a time.
+// A branch's children are looked over in order, and the first one with children of its own is entered; while it
+// is emptied, its context field holds its parent, the way back up, and the parent then looks on after it. Once no
+// child has children left, the container goes at once: its leaves release their values as they are destroyed,
+// and a Structure's keys go just before, so that no entry is erased (and the map rebalanced) one at a time.
 void BindingProperty::ReleaseTree() noexcept {
     PropertyContext* context = context_;
     BindingProperty* node = this;
@@ -133,22 +138,14 @@ void BindingProperty::ReleaseTree() noexcept {
         if (node->kind_ == Kind::Collection) {
             PropertyCollection& elements = *node->payload_.collection;
             size_t index = finished ? static_cast<size_t>(finished - elements.data()) + 1 : 0;
-            for (; index < elements.size(); ++index) {
-                if (IsFilledBranch(elements[index])) {
-                    deeper = &elements[index];
-                    break;
-                }
-                elements[index].Clear();
+            for (; index < elements.size() && !deeper; ++index) {
+                if (IsFilledBranch(elements[index])) deeper = &elements[index];
             }
         } else {
             PropertyStructure& members = *node->payload_.structure;
             auto entry = finished ? std::next(members.find(EntryOf(*finished).first.View())) : members.begin();
-            for (; entry != members.end(); ++entry) {
-                if (IsFilledBranch(entry->second)) {
-                    deeper = &entry->second;
-                    break;
-                }
-                entry->second.Clear();
+            for (; entry != members.end() && !deeper; ++entry) {
+                if (IsFilledBranch(entry->second)) deeper = &entry->second;
             }
             if (!deeper) {
                 for (const auto& member : members) context->Strings().Release(member.first.Record());
@@ -160,7 +157,7 @@ void BindingProperty::ReleaseTree() noexcept {
             finished = nullptr;
             continue;
         }
-        node->FreeEmptyBranch(context);
+        node->FreeLeafBranch(context);
         if (node == this) return;
         BindingProperty* parent = reinterpret_cast<BindingProperty*>(node->context_);
         node->context_ = context;
