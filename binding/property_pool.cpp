@@ -5,6 +5,7 @@
 #include <cstring>
 #include <new>
 
+#include "binding/memory_poisoning.h"
 #include "binding/page_cache.h"
 
 namespace Zarvo {
@@ -74,10 +75,15 @@ void Unlink(PoolPage*& head, PoolPage* page) noexcept {
     if (page->next) page->next->prev = page->prev;
 }
 
+void ReturnPage(PoolPage* page) noexcept {
+    PoisonMemory(FirstBlock(page), PropertyPageSize - PageHeaderSize);
+    ReturnCachedPage(page);
+}
+
 void ReturnAll(PoolPage* head) noexcept {
     while (head) {
         PoolPage* next = Next(head);
-        ReturnCachedPage(head);
+        ReturnPage(head);
         head = next;
     }
 }
@@ -104,6 +110,7 @@ void* SmallBlockPool::Allocate(size_t size) {
         page->firstFree = NoBlock;
         page->carved = 0;
         page->sizeClass = sizeClass;
+        PoisonMemory(FirstBlock(page), PropertyPageSize - PageHeaderSize);
         Push(available_[sizeClass], page);
         classesUsed_ |= uint32_t{1} << sizeClass;
     }
@@ -111,9 +118,11 @@ void* SmallBlockPool::Allocate(size_t size) {
     char* block;
     if (page->firstFree != NoBlock) {
         block = FirstBlock(page) + page->firstFree * blockSize;
+        UnpoisonMemory(block, blockSize);
         std::memcpy(&page->firstFree, block, sizeof(uint16_t));
     } else {
         block = FirstBlock(page) + page->carved++ * blockSize;
+        UnpoisonMemory(block, blockSize);
     }
     if (++page->used == Capacities[sizeClass]) {
         Unlink(available_[sizeClass], page);
@@ -129,13 +138,15 @@ void SmallBlockPool::Release(void* block, size_t size) noexcept {
     uint8_t sizeClass = page->sizeClass;
     auto offset = static_cast<uint32_t>(static_cast<char*>(block) - FirstBlock(page));
     auto index = static_cast<uint16_t>((uint64_t{offset} * Reciprocals[sizeClass]) >> 32);
+    UnpoisonMemory(block, ClassSizes[sizeClass]);
     std::memcpy(block, &page->firstFree, sizeof(uint16_t));
+    PoisonMemory(block, ClassSizes[sizeClass]);
     page->firstFree = index;
     bool wasFull = page->used == Capacities[sizeClass];
     PoolPage*& list = wasFull ? full_ : available_[sizeClass];
     if (--page->used == 0) {
         Unlink(list, page);
-        ReturnCachedPage(page);
+        ReturnPage(page);
     } else if (wasFull) {
         Unlink(full_, page);
         Push(available_[sizeClass], page);
