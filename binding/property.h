@@ -46,7 +46,9 @@ struct PropertyKeyLess {
 private:
     // Unsigned byte order; most keys differ in their first byte, which is decided without a call.
     static bool Less(std::string_view a, std::string_view b) noexcept {
-        if (!a.empty() && !b.empty() && a[0] != b[0]) return static_cast<unsigned char>(a[0]) < static_cast<unsigned char>(b[0]);
+        if (!a.empty() && !b.empty() && a[0] != b[0]) {
+            return static_cast<unsigned char>(a[0]) < static_cast<unsigned char>(b[0]);
+        }
         return a < b;
     }
 };

@@ -126,7 +126,7 @@ void BindingProperty::FreeLeafBranch(PropertyContext* context) noexcept {
 }
 
 // A branch's children are looked over in order, and the first one with children of its own is entered; while it
-// is emptied, its context field holds its parent, the way back up, and the parent then looks on after it. Once no
+// is emptied, its context field holds its parent, the way back up, and the parent then carries on after it. Once no
 // child has children left, the container goes at once: its leaves release their values as they are destroyed,
 // and a Structure's keys go just before, so that no entry is erased (and the map rebalanced) one at a time.
 void BindingProperty::ReleaseTree() noexcept {
