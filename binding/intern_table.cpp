@@ -99,9 +99,12 @@ size_t InternTable::RecentIndex(const char* data) noexcept {
 InternedString* InternTable::Intern(std::string_view text) {
     if (text.empty()) return EmptyRecord();
     Recent& recent = recent_[RecentIndex(text.data())];
-    if (recent.data == text.data() && SameText(recent.record->text, text)) {
-        ++recent.record->refCount;
-        return recent.record;
+    if (recent.data == text.data()) {
+        InternedString* record = slots_[recent.slot].record;
+        if (record && SameText(record->text, text)) {
+            ++record->refCount;
+            return record;
+        }
     }
     uint32_t hash = SlotHash(text);
     size_t mask = capacity_ - 1;
@@ -110,7 +113,7 @@ InternedString* InternTable::Intern(std::string_view text) {
         InternedString* record = slots_[slot].record;
         if (slots_[slot].hash == hash && SameText(record->text, text)) {
             ++record->refCount;
-            recent = {text.data(), record};
+            recent = {text.data(), slot};
             return record;
         }
     }
@@ -129,7 +132,7 @@ InternedString* InternTable::Intern(std::string_view text) {
     }
     slots_[slot] = {hash, record};
     ++count_;
-    recent = {text.data(), record};
+    recent = {text.data(), slot};
     return record;
 }
 
@@ -151,9 +154,6 @@ void InternTable::Release(InternedString* record) noexcept {
     }
     slots_[hole] = {};
     --count_;
-    for (Recent& entry : recent_) {
-        if (entry.record == record) entry = {};
-    }
     PoolDelete(pool_, record);
 }
 

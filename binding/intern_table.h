@@ -38,10 +38,11 @@ private:
         InternedString* record;
     };
     // The texts last interned, by the address they were passed at: names kept in descriptors and literals come
-    // back from the same address, and are then found without hashing.
+    // back from the same address, and are then found without hashing. An entry names a slot, not a record, so
+    // that it never points at a freed record; whatever the slot holds is checked against the text.
     struct Recent {
         const char* data;
-        InternedString* record;
+        size_t slot;
     };
     static constexpr size_t InlineCapacity = 32;
     static constexpr size_t RecentCount = 32;
