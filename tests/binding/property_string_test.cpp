@@ -85,6 +85,23 @@ TEST(PropertyString, InternTableKeepsEveryRecordFindableThroughGrowthAndRemoval)
     }
 }
 
+TEST(PropertyString, ATextPassedAgainFromTheSameBufferIsCheckedByContent) {
+    BindingProperty root;
+    char buffer[] = "alpha";
+    root.Element(0).SetString(std::string_view(buffer));
+    buffer[0] = 'A';
+    root.Element(1).SetString(std::string_view(buffer));
+    EXPECT_EQ(root.At(0).GetString(), "alpha");
+    EXPECT_EQ(root.At(1).GetString(), "Alpha");
+
+    root.Element(1).Clear();  // frees the record the buffer's address last found
+    root.Element(2).SetString("other");
+    root.Element(3).SetString(std::string_view(buffer));
+    EXPECT_EQ(root.At(3).GetString(), "Alpha");
+    EXPECT_EQ(CountOf(root, "Alpha"), 1u);
+    EXPECT_EQ(CountOf(root, "alpha"), 1u);
+}
+
 TEST(PropertyString, HashIsFnv1a) {
     EXPECT_EQ(InternHash(""), 0x811C9DC5u);
     EXPECT_EQ(InternHash("a"), 0xE40C292Cu);
@@ -93,13 +110,15 @@ TEST(PropertyString, HashIsFnv1a) {
 
 TEST(PropertyString, StructureKeysIterateInUnsignedByteOrder) {
     BindingProperty root;
-    for (const char* key : {"b", "a", "B", "\xC3\xA9", "a\x01", "\x7F"}) root.ChildForWrite(key).SetString(key);
+    for (const char* key : {"b", "a", "B", "\xC3\xA9", "a\x01", "\x7F", "a\xFF", "a\x7F"}) {
+        root.ChildForWrite(key).SetString(key);
+    }
     std::vector<std::string> order;
     for (const auto& [key, child] : root.Members()) {
         order.emplace_back(key.View());
         EXPECT_EQ(child.GetString(), key.View());
     }
-    EXPECT_EQ(order, (std::vector<std::string>{"B", "a", "a\x01", "b", "\x7F", "\xC3\xA9"}));
+    EXPECT_EQ(order, (std::vector<std::string>{"B", "a", "a\x01", "a\x7F", "a\xFF", "b", "\x7F", "\xC3\xA9"}));
     EXPECT_TRUE(root.Child("A").IsEmpty()) << "keys are case-sensitive";
 }
 
