@@ -1,3 +1,9 @@
+// GCC 12 with sanitizers takes members of std::function inside std::regex's compiler for uninitialized (a known
+// false positive of the optimiser).
+#if defined(__GNUC__) && !defined(__clang__)
+#pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
+#endif
+
 #include "remoting/route.h"
 
 #include "remoting/percent_decoding.h"
