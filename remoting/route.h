@@ -1,7 +1,8 @@
 // A route: a function's path template, matched against request paths either literally or as a regular expression
 // with one capture group per parameter.
 //
-//   /kiv-player-level-up/v1/level-up-notifications/{pluginName}  ->  /kiv-player-level-up/v1/level-up-notifications/([^/]*)
+//   /kiv-player-level-up/v1/level-up-notifications/{pluginName}
+//   /kiv-player-level-up/v1/level-up-notifications/([^/]*)
 #pragma once
 
 #include <cstddef>

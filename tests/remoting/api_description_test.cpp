@@ -135,8 +135,10 @@ TEST_F(ApiDescriptionTables, RecordsListFieldsAndEnumerationsListTheirValuesByNa
     EXPECT_EQ(Texts(state->tags, state->tagCount), (std::vector<std::string>{"$builtin", "async"}));
     EXPECT_STREQ(state->description, "Possible states of an asynchronous operation.");
     std::vector<std::string> names;
-    for (const auto* value : Chain(state->values, state->count)) names.push_back(value->name + std::to_string(value->value));
-    EXPECT_EQ(names, (std::vector<std::string>{"Cancelled3", "Cancelling2", "Failed5", "None0", "Running1", "Succeeded4"}));
+    for (const auto* value : Chain(state->values, state->count))
+        names.push_back(value->name + std::to_string(value->value));
+    EXPECT_EQ(names,
+              (std::vector<std::string>{"Cancelled3", "Cancelling2", "Failed5", "None0", "Running1", "Succeeded4"}));
     EXPECT_STREQ(state->values[4].description, "The operation is in flight");
     EXPECT_EQ(transport.Types().size(), Copy(description->typeCount));
 }
