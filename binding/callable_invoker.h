@@ -69,8 +69,8 @@ private:
     using Values = std::tuple<std::remove_cvref_t<Args>...>;
 
     template <size_t... Index>
-    void ConvertArguments(BindingResult& response, Values& values, std::span<BindingProperty> arguments,
-                          std::index_sequence<Index...>) {
+    void ConvertArguments(BindingResult& response, Values& values,
+                          [[maybe_unused]] std::span<BindingProperty> arguments, std::index_sequence<Index...>) {
         (ConvertArgument(response, std::get<Index>(values), arguments, Index), ...);
     }
 
