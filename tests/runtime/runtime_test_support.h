@@ -39,12 +39,6 @@ public:
     static inline bool throwInRegisterApi = false;
 
     std::function<bool(TestPlugin&)> onStart;
-    int teardowns = 0;
-
-    void Teardown() override {
-        ++teardowns;
-        Plugin::Teardown();
-    }
 
 protected:
     void RegisterApi() override {
