@@ -1,6 +1,5 @@
 #include "runtime/plugin.h"
 
-#include "binding/builtins.h"
 #include "platform/allocation.h"
 #include "platform/assertion.h"
 #include "platform/logger.h"
@@ -16,10 +15,9 @@ constexpr const char* kServiceProxyEvents[] = {kServiceProxyUuidEvent, kServiceP
 
 Plugin::Plugin(std::string_view shortName, const PluginType& type)
     : name_{{}, std::string(shortName), type.name, type.second},
-      registry_(std::make_unique<BindingRegistry>()),
+      transport_(std::make_unique<HttpBaseTransport>()),
       entryTable_{&EntryInit, &EntryGetMemoryStats, &EntryDestroy} {
     AcquireLogger();
-    RegisterBuiltins(*registry_);
 }
 
 Plugin::~Plugin() {
@@ -55,15 +53,16 @@ bool Plugin::Load(PluginLoadBlock& block) {
     coreVersion_ = core;
     name_.fullName = GetFullNameFromShortNameAndType(name_.shortName, name_.typeName);
     routeTags_ = {"Plugins", "Plugin " + name_.shortName};
-    RegisterRuntimeTypes(*registry_);
+    RegisterRuntimeTypes(*transport_);
     RegisterApi();
+    const PluginApiDescription& description = transport_->BuildApiDescription();
     block.versionMajor = kPluginApiVersion.versionMajor;
     block.versionMinor = kPluginApiVersion.versionMinor;
     block.versionPatch = kPluginApiVersion.versionPatch;
     block.entryTable = &entryTable_;
     block.instance = this;
     block.shortName = name_.shortName.c_str();
-    block.description = nullptr;
+    block.description = &description;
     return true;
 }
 

@@ -17,6 +17,8 @@
 #include "binding/registry.h"
 #include "platform/format.h"
 #include "platform/plugin_log_target.h"
+#include "remoting/method.h"
+#include "remoting/transport.h"
 #include "runtime/event_name.h"
 #include "runtime/plugin_identity.h"
 #include "runtime/request_result.h"
@@ -26,17 +28,6 @@
 #include "runtime/uri_pattern.h"
 
 namespace Zarvo::Client {
-
-// Method codes of requests.
-enum RequestMethod : uint32_t {
-    MethodDelete = 1,
-    MethodGet = 2,
-    MethodHead = 3,
-    MethodOptions = 4,
-    MethodPatch = 5,
-    MethodPost = 6,
-    MethodPut = 7,
-};
 
 class Plugin {
 public:
@@ -84,13 +75,13 @@ public:
     // a structure as named items, the elements of a collection as positional ones, any other value as one
     // positional item. The caller frees the response.
     template <class Arguments>
-    RequestResult<> SendRequest(uint32_t method, std::string_view url, PluginResponseRecord& response,
+    RequestResult<> SendRequest(Method method, std::string_view url, PluginResponseRecord& response,
                                 const Arguments& arguments);
-    RequestResult<> SendRequest(uint32_t method, std::string_view url, PluginResponseRecord& response);
+    RequestResult<> SendRequest(Method method, std::string_view url, PluginResponseRecord& response);
     // Sends a request without arguments and converts the response's value or streamed JSON body to T.
     template <class T>
-    RequestResult<T> Request(uint32_t method, std::string_view url);
-    RequestResult<BindingProperty> RequestValue(uint32_t method, std::string_view url);
+    RequestResult<T> Request(Method method, std::string_view url);
+    RequestResult<BindingProperty> RequestValue(Method method, std::string_view url);
     // Lets the core run other work while a streamed body is awaited.
     void Wait();
 
@@ -106,8 +97,10 @@ public:
     // Sends the event under the URI's event name and, when that differs, once more under the base name.
     RequestResult<> SendEvent(std::string_view baseName, const PluginResourceEvent& payload);
 
-    BindingRegistry& Registry() noexcept { return *registry_; }
-    const BindingRegistry& Registry() const noexcept { return *registry_; }
+    // The transport is the plugin's binding registry, with the routes the core can call.
+    HttpBaseTransport& Transport() noexcept { return *transport_; }
+    BindingRegistry& Registry() noexcept { return *transport_; }
+    const BindingRegistry& Registry() const noexcept { return *transport_; }
     const PluginName& Name() const noexcept { return name_; }
     const std::vector<std::string>& RouteTags() const noexcept { return routeTags_; }
     const PluginApiVersion& CoreVersion() const noexcept { return coreVersion_; }
@@ -128,7 +121,7 @@ private:
     static void KIV_CDECL OnResourceEvent(const PluginEventRecord* event);
     static void KIV_CDECL OnServiceProxyEvent(const PluginEventRecord* event);
 
-    RequestResult<> SendPropertyRequest(uint32_t method, std::string_view url, PluginResponseRecord& response,
+    RequestResult<> SendPropertyRequest(Method method, std::string_view url, PluginResponseRecord& response,
                                         const BindingProperty* arguments);
     void FetchCurrentValue(std::string_view uri, const ResourceHandler& handler);
     void HandleResourceEvent(const char* name, const PluginValue& payload);
@@ -137,7 +130,7 @@ private:
     PluginApiVersion coreVersion_;
     PluginName name_;
     std::vector<std::string> routeTags_;
-    std::unique_ptr<BindingRegistry> registry_;
+    std::unique_ptr<HttpBaseTransport> transport_;
     PluginEntryTable entryTable_;
     PluginInitBlock init_{};
     uint32_t pluginHandle_ = 0;
@@ -147,22 +140,19 @@ private:
     ServiceProxyTables serviceProxy_;
 };
 
-// The method's name as requests and messages spell it; "" for other codes.
-const char* RequestMethodName(uint32_t method);
-
 template <class Arguments>
-RequestResult<> Plugin::SendRequest(uint32_t method, std::string_view url, PluginResponseRecord& response,
+RequestResult<> Plugin::SendRequest(Method method, std::string_view url, PluginResponseRecord& response,
                                     const Arguments& arguments) {
     BindingResult converted;
     ConvertToProperty(converted, arguments, Registry());
     if (!converted.ok)
         return RequestResult<>::Failure(400, FormatString("Request not sent: Error converting parameters for %1 %2: %3",
-                                                          RequestMethodName(method), url, converted.ErrorMessage()));
+                                                          MethodName(method), url, converted.ErrorMessage()));
     return SendPropertyRequest(method, url, response, &converted.value);
 }
 
 template <class T>
-RequestResult<T> Plugin::Request(uint32_t method, std::string_view url) {
+RequestResult<T> Plugin::Request(Method method, std::string_view url) {
     RequestResult<BindingProperty> value = RequestValue(method, url);
     if (!value.Ok()) return RequestResult<T>::Failure(value.error.status, std::move(value.error.message));
     if constexpr (std::is_same_v<T, BindingProperty>) {
@@ -173,14 +163,14 @@ RequestResult<T> Plugin::Request(uint32_t method, std::string_view url) {
         ConvertFromProperty(converted, result.value, value.value, "<result>", Registry());
         if (!converted.ok)
             return RequestResult<T>::Failure(0, FormatString("Error converting response for %1 %2: %3",
-                                                             RequestMethodName(method), url, converted.ErrorMessage()));
+                                                             MethodName(method), url, converted.ErrorMessage()));
         return result;
     }
 }
 
 template <class T>
 void Plugin::SubscribeResource(std::string_view uri, std::function<void(const TypedResourceEvent<T>&)> handler) {
-    ResourceHandler converting = [registry = registry_.get(), handler = std::move(handler)](
+    ResourceHandler converting = [registry = &Registry(), handler = std::move(handler)](
                                      const PluginResourceEvent& event) {
         TypedResourceEvent<T> typed{event.uri, event.eventType, T{}};
         if (event.eventType != PluginResourceEventType::Delete) {

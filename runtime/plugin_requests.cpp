@@ -72,30 +72,17 @@ void ReleaseUnreadStream(const PluginResponseRecord& response) {
 
 }  // namespace
 
-const char* RequestMethodName(uint32_t method) {
-    switch (method) {
-        case MethodDelete: return "DELETE";
-        case MethodGet: return "GET";
-        case MethodHead: return "HEAD";
-        case MethodOptions: return "OPTIONS";
-        case MethodPatch: return "PATCH";
-        case MethodPost: return "POST";
-        case MethodPut: return "PUT";
-        default: return "";
-    }
-}
-
-RequestResult<> Plugin::SendRequest(uint32_t method, std::string_view url, PluginResponseRecord& response) {
+RequestResult<> Plugin::SendRequest(Method method, std::string_view url, PluginResponseRecord& response) {
     return SendPropertyRequest(method, url, response, nullptr);
 }
 
-RequestResult<> Plugin::SendPropertyRequest(uint32_t method, std::string_view url, PluginResponseRecord& response,
+RequestResult<> Plugin::SendPropertyRequest(Method method, std::string_view url, PluginResponseRecord& response,
                                             const BindingProperty* arguments) {
     ArgumentItems items;
     if (arguments) items.Fill(*arguments, Registry());
     const std::string path(url);
     PluginRequestRecord request{};
-    request.method = method;
+    request.method = static_cast<uint32_t>(method);
     request.path = path.c_str();
     request.items = items.Data();
     request.itemCount = items.Count();
@@ -104,12 +91,12 @@ RequestResult<> Plugin::SendPropertyRequest(uint32_t method, std::string_view ur
     const char* const errorText = response.errorText;
     if (errorText)
         return RequestResult<>::Failure(static_cast<int32_t>(response.status),
-                                        FormatString("Error response for %1 %2: %3", RequestMethodName(method), url,
+                                        FormatString("Error response for %1 %2: %3", MethodName(method), url,
                                                      errorText));
     return RequestResult<>::Success();
 }
 
-RequestResult<BindingProperty> Plugin::RequestValue(uint32_t method, std::string_view url) {
+RequestResult<BindingProperty> Plugin::RequestValue(Method method, std::string_view url) {
     using Result = RequestResult<BindingProperty>;
     PluginResponseRecord response{};
     const ResponseFreeGuard freeResponse(response);
@@ -123,13 +110,13 @@ RequestResult<BindingProperty> Plugin::RequestValue(uint32_t method, std::string
         std::string error;
         if (!FromPluginValue(error, value, response.result, "<result>"))
             return Result::Failure(
-                0, FormatString("Error converting response for %1 %2: %3", RequestMethodName(method), url, error));
+                0, FormatString("Error converting response for %1 %2: %3", MethodName(method), url, error));
         return Result::Success(std::move(value));
     }
     BindingResult body = ReadStreamedBody(*this, response);
     if (!body.ok)
         return Result::Failure(0, FormatString("Error reading streamed response for %1 %2: %3",
-                                               RequestMethodName(method), url, body.ErrorMessage()));
+                                               MethodName(method), url, body.ErrorMessage()));
     return Result::Success(std::move(body.value));
 }
 

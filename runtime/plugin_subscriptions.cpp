@@ -17,7 +17,7 @@ void Plugin::Unsubscribe(std::string_view uri) {
 }
 
 void Plugin::FetchCurrentValue(std::string_view uri, const ResourceHandler& handler) {
-    RequestResult<BindingProperty> current = Request<BindingProperty>(MethodGet, uri);
+    RequestResult<BindingProperty> current = Request<BindingProperty>(Method::Get, uri);
     if (current.Ok())
         handler(PluginResourceEvent{std::string(uri), PluginResourceEventType::Create, std::move(current.value)});
 }

@@ -1,7 +1,9 @@
+#include <algorithm>
 #include <mutex>
 #include <string>
 #include <vector>
 
+#include "formats/plugin_value.h"
 #include "platform/log.h"
 #include "platform/log_target.h"
 #include "platform/logger.h"
@@ -79,6 +81,52 @@ TEST_F(PluginLifecycle, LoadFillsTheBlockAndRegistersTheRuntimeTypesBeforeThePlu
     EXPECT_NE(plugin->Registry().FindType("Session"), nullptr);
     EXPECT_NE(plugin->Registry().FindEvent("OnCallback"), nullptr);
     EXPECT_TRUE(recorder.messages.empty());
+}
+
+TEST_F(PluginLifecycle, TheApiDescriptionListsTheRuntimeEventsAndThePluginsRoutes) {
+    Load();
+    ASSERT_NE(block.description, nullptr);
+    const PluginApiDescription& description = *block.description;
+    std::vector<std::string> zclientEvents;
+    for (uint32_t index = 0; index < description.eventCount; ++index) {
+        const ApiEventRecord& event = description.events[index];
+        const char* const* tags = event.tags;
+        if (event.tagCount == 1 && std::string(tags[0]) == "zclient")
+            zclientEvents.push_back(std::string(event.name) + " " + event.payloadTypeName + " " + event.description);
+    }
+    std::sort(zclientEvents.begin(), zclientEvents.end());
+    EXPECT_EQ(zclientEvents,
+              (std::vector<std::string>{
+                  "OnJsonApiEvent PluginResourceEvent Fired when a resource is changed.",
+                  "OnLcdsEvent PluginLcdsEvent Fired when a message is received over the LCDS connection.",
+                  "OnServiceProxyAsyncEvent PluginServiceProxyResponse Fired when an async service proxy message is "
+                  "received.",
+                  "OnServiceProxyMethodEvent PluginServiceProxyResponse Fired when a method-based service proxy "
+                  "message is received.",
+                  "OnServiceProxyUuidEvent PluginServiceProxyResponse Fired when a uuid-based service proxy message "
+                  "is received.",
+              }));
+
+    // The plugin's route carries the route tags and answers through its dispatch callback.
+    ASSERT_EQ(description.functionCount, 1u);
+    const ApiFunctionEntry& entry = description.functions[0];
+    EXPECT_EQ(std::string(entry.path), "/kiv-runtime-test/v1/session");
+    const char* const* tags = entry.function.tags;
+    ASSERT_EQ(entry.function.tagCount, 2u);
+    EXPECT_EQ(std::string(tags[0]), "Plugins");
+    EXPECT_EQ(std::string(tags[1]), "Plugin kiv-runtime-test");
+    PluginRequestRecord request{};
+    request.method = static_cast<uint32_t>(Method::Get);
+    request.path = "/kiv-runtime-test/v1/session";
+    request.dispatchContext = entry.function.dispatchContext;
+    PluginResponseRecord response{};
+    const PluginDispatchCallback dispatch = entry.dispatch;
+    dispatch(&response, &request);
+    BindingProperty answer;
+    std::string error;
+    ASSERT_TRUE(FromPluginValue(error, answer, response.result, "<result>")) << error;
+    EXPECT_EQ(answer.Child("accountId").GetUnsigned(0), 12u);
+    response.free(&response);
 }
 
 TEST_F(PluginLifecycle, FullNamesFollowTheType) {

@@ -28,13 +28,13 @@ protected:
 
 TEST_F(Requests, TypedRequestConvertsTheValue) {
     core.SetValue(kQueues, QueueList());
-    RequestResult<std::vector<Queue>> queues = plugin->Request<std::vector<Queue>>(MethodGet, kQueues);
+    RequestResult<std::vector<Queue>> queues = plugin->Request<std::vector<Queue>>(Method::Get, kQueues);
     ASSERT_TRUE(queues.Ok()) << queues.error.message;
     ASSERT_EQ(queues.value.size(), 2u);
     EXPECT_EQ(queues.value[1].id, 401);
     EXPECT_EQ(queues.value[1].minLevel, 5u);
     ASSERT_EQ(core.requests.size(), 1u);
-    EXPECT_EQ(core.requests[0].method, MethodGet);
+    EXPECT_EQ(core.requests[0].method, static_cast<uint32_t>(Method::Get));
     EXPECT_TRUE(core.requests[0].arguments.empty());
     EXPECT_EQ(FreedSinceStart(), 1u);
 }
@@ -60,7 +60,7 @@ TEST_F(Requests, FailuresCarryStatusAndMessage) {
          "the input is of an incompatible type ''."},
     };
     for (const auto& c : cases) {
-        RequestResult<std::vector<Queue>> result = plugin->Request<std::vector<Queue>>(MethodGet, c.url);
+        RequestResult<std::vector<Queue>> result = plugin->Request<std::vector<Queue>>(Method::Get, c.url);
         EXPECT_TRUE(result.isError) << c.url;
         EXPECT_EQ(result.error.status, c.status) << c.url;
         EXPECT_EQ(result.error.message, c.message);
@@ -71,7 +71,7 @@ TEST_F(Requests, FailuresCarryStatusAndMessage) {
 
 TEST_F(Requests, PropertyRequestKeepsTheValueAsItCame) {
     core.SetValue(kQueues, QueueList());
-    RequestResult<BindingProperty> value = plugin->Request<BindingProperty>(MethodGet, kQueues);
+    RequestResult<BindingProperty> value = plugin->Request<BindingProperty>(Method::Get, kQueues);
     ASSERT_TRUE(value.Ok());
     EXPECT_EQ(value.value.Size(), 2u);
     EXPECT_EQ(value.value.At(0).Child("id").GetSigned(0), 400);
@@ -80,7 +80,7 @@ TEST_F(Requests, PropertyRequestKeepsTheValueAsItCame) {
 TEST_F(Requests, ArgumentsTravelAsItems) {
     core.SetValue(kQueues, BindingProperty());
     PluginResponseRecord response{};
-    RequestResult<> sent = plugin->SendRequest(MethodPost, kQueues, response, Queue{9, 30});
+    RequestResult<> sent = plugin->SendRequest(Method::Post, kQueues, response, Queue{9, 30});
     EXPECT_TRUE(sent.Ok());
     response.free(&response);
     ASSERT_EQ(core.requests.size(), 1u);
@@ -90,9 +90,9 @@ TEST_F(Requests, ArgumentsTravelAsItems) {
     EXPECT_EQ(arguments[0].value.GetSigned(0), 9);
     EXPECT_EQ(arguments[1].name, "minLevel");
     EXPECT_EQ(arguments[1].value.GetUnsigned(0), 30u);
-    EXPECT_EQ(core.requests[0].method, MethodPost);
+    EXPECT_EQ(core.requests[0].method, static_cast<uint32_t>(Method::Post));
 
-    plugin->SendRequest(MethodPut, kQueues, response, std::vector<std::string>{"a", "b"});
+    plugin->SendRequest(Method::Put, kQueues, response, std::vector<std::string>{"a", "b"});
     response.free(&response);
     ASSERT_EQ(core.requests.size(), 2u);
     ASSERT_EQ(core.requests[1].arguments.size(), 2u);
@@ -102,7 +102,7 @@ TEST_F(Requests, ArgumentsTravelAsItems) {
 
 TEST_F(Requests, ArgumentsThatDoNotConvertAreNotSent) {
     PluginResponseRecord response{};
-    RequestResult<> sent = plugin->SendRequest(MethodPost, kQueues, response, Unregistered{});
+    RequestResult<> sent = plugin->SendRequest(Method::Post, kQueues, response, Unregistered{});
     EXPECT_TRUE(sent.isError);
     EXPECT_EQ(sent.error.status, 400);
     EXPECT_EQ(sent.error.message,

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "binding/registration.h"
+#include "remoting/route_builder.h"
 #include "devcore/test_core.h"
 #include "runtime/plugin.h"
 #include "runtime/plugin_loader.h"
@@ -45,6 +46,8 @@ protected:
         if (throwInRegisterApi) throw std::runtime_error("RegisterApi failed");
         Registry().Record<Session>("Session").Field("state", &Session::state).Field("accountId", &Session::accountId);
         Registry().Record<Queue>("Queue").Field("id", &Queue::id).Field("minLevel", &Queue::minLevel);
+        Transport().Route(Method::Get, "/kiv-runtime-test/v1/session", [] { return Session{"SUCCEEDED", 12}; })
+            .Tags(RouteTags());
     }
     bool Start() override { return onStart ? onStart(*this) : true; }
 };

@@ -19,7 +19,7 @@ protected:
         core.calls.clear();
     }
 
-    RequestResult<BindingProperty> Get() { return plugin->Request<BindingProperty>(MethodGet, kUrl); }
+    RequestResult<BindingProperty> Get() { return plugin->Request<BindingProperty>(Method::Get, kUrl); }
     std::vector<std::string> StreamCalls() const {
         std::vector<std::string> calls;
         for (const std::string& call : core.calls)

@@ -40,7 +40,7 @@ TEST_F(Subscriptions, ExactSubscriptionFetchesTheCurrentValueAsCreate) {
     });
     EXPECT_EQ(initResult, 1);
     ASSERT_EQ(core.requests.size(), 1u);
-    EXPECT_EQ(core.requests[0].method, MethodGet);
+    EXPECT_EQ(core.requests[0].method, static_cast<uint32_t>(Method::Get));
     EXPECT_EQ(core.requests[0].url, kSession);
     EXPECT_EQ(core.requests[0].pluginHandle, core.InitBlock().pluginHandle);
     ASSERT_EQ(received.size(), 1u);
