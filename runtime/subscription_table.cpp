@@ -34,8 +34,12 @@ const ResourceHandler* SubscriptionTable::FindEventHandler(std::string_view even
     return found == eventHandlers_.end() ? nullptr : &found->second;
 }
 
-void SubscriptionTable::Dispatch(PluginResourceEvent event) const {
-    if (event.uri.empty() || event.uri.front() != '/') event.uri.insert(event.uri.begin(), '/');
+void SubscriptionTable::Dispatch(const PluginResourceEvent& event) const {
+    if (event.uri.starts_with('/')) return DispatchRooted(event);
+    DispatchRooted(PluginResourceEvent{"/" + event.uri, event.eventType, event.data});
+}
+
+void SubscriptionTable::DispatchRooted(const PluginResourceEvent& event) const {
     // Copies: a handler may replace or add handlers while it runs.
     std::vector<ResourceHandler> handlers;
     if (const auto exact = exactHandlers_.find(event.uri); exact != exactHandlers_.end())

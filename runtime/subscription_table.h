@@ -32,11 +32,13 @@ public:
 
     // Calls the handler of the event's URI ("/" put in front when it lacks one), then every handler whose pattern
     // matches it, in pattern order. Handlers may subscribe while they run.
-    void Dispatch(PluginResourceEvent event) const;
+    void Dispatch(const PluginResourceEvent& event) const;
 
     void Clear();
 
 private:
+    void DispatchRooted(const PluginResourceEvent& event) const;
+
     using HandlerMap = std::map<std::string, ResourceHandler, std::less<>>;
 
     HandlerMap exactHandlers_;
