@@ -25,11 +25,14 @@ public:
     std::vector<std::string> messages;
 };
 
-// Holds the logger for the whole test, with a recorder attached, so that log lines before Init can be seen.
+// Holds the logger for the whole test, with a recorder in place of the console targets, so that log lines before
+// Init can be seen.
 class PluginLifecycle : public RuntimeTest {
 protected:
     void SetUp() override {
         AcquireLogger();
+        Logger::Instance().StdErrTarget().Detach();
+        Logger::Instance().DebuggerTarget().Detach();
         recorder.Attach();
     }
     void TearDown() override {
@@ -57,10 +60,10 @@ TEST_F(PluginLifecycle, CoreVersionsOfMajor18AtOrAbove18_0_0Load) {
             EXPECT_EQ(plugin->CoreVersion().versionPatch, c.patch);
         } else {
             EXPECT_EQ(recorder.messages, std::vector<std::string>{"Assertion failed!\n\nExpression: ALE-EECF0606"});
-            EXPECT_EQ(block.entryTable, nullptr);
-            EXPECT_EQ(block.instance, nullptr);
-            EXPECT_EQ(block.shortName, nullptr);
-            EXPECT_EQ(block.description, nullptr);
+            EXPECT_EQ(ValueOf(block.entryTable), nullptr);
+            EXPECT_EQ(ValueOf(block.instance), nullptr);
+            EXPECT_EQ(ValueOf(block.shortName), nullptr);
+            EXPECT_EQ(ValueOf(block.description), nullptr);
         }
         Destroy();
     }
@@ -69,10 +72,10 @@ TEST_F(PluginLifecycle, CoreVersionsOfMajor18AtOrAbove18_0_0Load) {
 TEST_F(PluginLifecycle, LoadFillsTheBlockAndRegistersTheRuntimeTypesBeforeThePlugins) {
     Load(18, 7, 3);
     ASSERT_NE(plugin, nullptr);
-    EXPECT_EQ(block.versionMajor, 18u);
-    EXPECT_EQ(block.versionMinor, 0u);
-    EXPECT_EQ(block.versionPatch, 0u);
-    EXPECT_EQ(block.entryTable, &plugin->EntryTable());
+    EXPECT_EQ(ValueOf(block.versionMajor), 18u);
+    EXPECT_EQ(ValueOf(block.versionMinor), 0u);
+    EXPECT_EQ(ValueOf(block.versionPatch), 0u);
+    EXPECT_EQ(ValueOf(block.entryTable), &plugin->EntryTable());
     EXPECT_EQ(std::string(block.shortName), "kiv-runtime-test");
     EXPECT_EQ(plugin->Name().fullName, "tso-be-kiv-runtime-test");
     EXPECT_EQ(plugin->Name().typeName, "backend");
@@ -85,7 +88,7 @@ TEST_F(PluginLifecycle, LoadFillsTheBlockAndRegistersTheRuntimeTypesBeforeThePlu
 
 TEST_F(PluginLifecycle, TheApiDescriptionListsTheRuntimeEventsAndThePluginsRoutes) {
     Load();
-    ASSERT_NE(block.description, nullptr);
+    ASSERT_NE(ValueOf(block.description), nullptr);
     const PluginApiDescription& description = *block.description;
     std::vector<std::string> zclientEvents;
     for (uint32_t index = 0; index < description.eventCount; ++index) {
@@ -108,11 +111,11 @@ TEST_F(PluginLifecycle, TheApiDescriptionListsTheRuntimeEventsAndThePluginsRoute
               }));
 
     // The plugin's route carries the route tags and answers through its dispatch callback.
-    ASSERT_EQ(description.functionCount, 1u);
+    ASSERT_EQ(ValueOf(description.functionCount), 1u);
     const ApiFunctionEntry& entry = description.functions[0];
     EXPECT_EQ(std::string(entry.path), "/kiv-runtime-test/v1/session");
     const char* const* tags = entry.function.tags;
-    ASSERT_EQ(entry.function.tagCount, 2u);
+    ASSERT_EQ(ValueOf(entry.function.tagCount), 2u);
     EXPECT_EQ(std::string(tags[0]), "Plugins");
     EXPECT_EQ(std::string(tags[1]), "Plugin kiv-runtime-test");
     PluginRequestRecord request{};
@@ -144,7 +147,7 @@ TEST_F(PluginLifecycle, AFailingLoadLeavesTheBlockEmptyAndFreesThePlugin) {
     Load();
     TestPlugin::throwInRegisterApi = false;
     EXPECT_EQ(plugin, nullptr);
-    EXPECT_EQ(block.entryTable, nullptr);
+    EXPECT_EQ(ValueOf(block.entryTable), nullptr);
     EXPECT_EQ(TestPlugin::liveInstances, 0);
 }
 
@@ -172,7 +175,7 @@ TEST_F(PluginLifecycle, AfterInitLogLinesGoToTheCoreThroughOneTarget) {
     DevCore::TestCore secondCore;
     PluginLoadBlock secondBlock{18, 0, 0, nullptr, nullptr, nullptr, nullptr};
     LoadPlugin<TestPlugin>(&secondBlock);
-    ASSERT_NE(secondBlock.instance, nullptr);
+    ASSERT_NE(ValueOf(secondBlock.instance), nullptr);
     const PluginInitBlock secondInit = secondCore.InitBlock();
     EXPECT_EQ(secondBlock.entryTable->Init(secondBlock.instance, &secondInit), 1);
     LogFormat(LogLevel::Error, static_cast<uint32_t>(LogCategory::DBG), 0, "second");

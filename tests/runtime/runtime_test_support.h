@@ -52,6 +52,12 @@ protected:
     bool Start() override { return onStart ? onStart(*this) : true; }
 };
 
+// Reads a field of a packed record by value: a reference to it may be misaligned.
+template <class T>
+T ValueOf(T field) {
+    return field;
+}
+
 inline BindingProperty SessionValue(std::string_view state, uint64_t accountId) {
     BindingProperty value;
     value.ChildForWrite("state").SetString(state);
