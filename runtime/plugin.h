@@ -107,7 +107,6 @@ public:
     const PluginEntryTable& EntryTable() const noexcept { return entryTable_; }
     const PluginCoreApi* CoreApi() const noexcept { return init_.api; }
     uint32_t PluginHandle() const noexcept { return pluginHandle_; }
-    const SubscriptionTable& Subscriptions() const noexcept { return subscriptions_; }
     ServiceProxyTables& ServiceProxy() noexcept { return serviceProxy_; }
 
     // Plugin objects live in the runtime's counted heap.
