@@ -11,36 +11,44 @@ namespace {
 
 // The body of one streamed answer, handed out a chunk per read.
 struct Stream {
-    std::vector<std::string> chunks;
+    StreamScript script;
+    TestCore* core;
     size_t next = 0;
-    size_t offset = 0;  // within chunks[next], when a read's buffer was smaller than the chunk
-    int failingRead;
+    size_t offset = 0;  // within the current chunk, when a read's buffer was smaller than the chunk
     int reads = 0;
-    size_t* released;
+
+    bool Ended() const { return next >= script.chunks.size(); }
+    // Moves past a chunk that was handed out whole; the last one stays when it repeats.
+    void FinishChunk() {
+        offset = 0;
+        if (!(script.repeatLast && next + 1 == script.chunks.size())) ++next;
+    }
 };
 
 uint8_t KIV_CDECL ReadStream(void* object, uint8_t* buffer, uint32_t* count, uint8_t* moreToCome) {
     auto& stream = *static_cast<Stream*>(object);
-    if (stream.reads++ == stream.failingRead) return 0;
+    const int read = stream.reads++;
+    ++stream.core->streamReads;
+    const uint32_t room = *count;
     uint32_t written = 0;
-    if (stream.next < stream.chunks.size()) {
-        const std::string& chunk = stream.chunks[stream.next];
-        written = static_cast<uint32_t>(std::min<size_t>(*count, chunk.size() - stream.offset));
+    if (read != stream.script.failingRead && !stream.Ended()) {
+        const std::string& chunk = stream.script.chunks[stream.next];
+        written = static_cast<uint32_t>(std::min<size_t>(room, chunk.size() - stream.offset));
         std::memcpy(buffer, chunk.data() + stream.offset, written);
         stream.offset += written;
-        if (stream.offset == chunk.size()) {
-            ++stream.next;
-            stream.offset = 0;
-        }
+        if (stream.offset == chunk.size()) stream.FinishChunk();
     }
-    *count = written;
-    *moreToCome = stream.next < stream.chunks.size();
+    stream.core->calls.push_back("StreamRead " + std::to_string(written));
+    if (read == stream.script.failingRead) return 0;
+    *count = read == stream.script.overReportingRead ? room + 1 : written;
+    *moreToCome = !stream.Ended();
     return 1;
 }
 
 void KIV_CDECL ReleaseStream(void* object) {
     auto* stream = static_cast<Stream*>(object);
-    ++*stream->released;
+    ++stream->core->streamsReleased;
+    stream->core->calls.push_back("StreamRelease");
     delete stream;
 }
 
@@ -75,10 +83,13 @@ void TestCore::SetValue(std::string url, const BindingProperty& value) {
 }
 
 void TestCore::SetStream(std::string url, std::vector<std::string> chunks, int failingRead) {
+    SetStream(std::move(url), StreamScript{std::move(chunks), failingRead});
+}
+
+void TestCore::SetStream(std::string url, StreamScript script) {
     ResourceAnswer answer;
     answer.kind = ResourceAnswer::Kind::Stream;
-    answer.chunks = std::move(chunks);
-    answer.failingRead = failingRead;
+    answer.stream = std::move(script);
     resources_[std::move(url)] = std::move(answer);
 }
 
@@ -90,9 +101,16 @@ void TestCore::SetError(std::string url, uint32_t status, std::string error) {
     resources_[std::move(url)] = std::move(answer);
 }
 
+void TestCore::SetInvalidValue(std::string url, uint32_t kind) {
+    ResourceAnswer answer;
+    answer.kind = ResourceAnswer::Kind::InvalidValue;
+    answer.invalidKind = kind;
+    resources_[std::move(url)] = std::move(answer);
+}
+
 void TestCore::Remove(const std::string& url) { resources_.erase(url); }
 
-size_t TestCore::Deliver(std::string_view eventName, const BindingProperty& payload) {
+size_t TestCore::Deliver(std::string_view eventName, const BindingProperty& payload, const BindingRegistry* registry) {
     // Copy first: a callback may subscribe or unsubscribe.
     std::vector<Subscription> targets;
     for (const Subscription& s : subscriptions)
@@ -100,7 +118,7 @@ size_t TestCore::Deliver(std::string_view eventName, const BindingProperty& payl
     std::string name(eventName);
     for (const Subscription& s : targets) {
         PluginEventRecord record{name.c_str(), {}, 0, s.context};
-        ToPluginValue(record.payload, payload, nullptr);
+        ToPluginValue(record.payload, payload, registry);
         s.callback(&record);
         ClearPluginValue(record.payload);
     }
@@ -116,7 +134,17 @@ void KIV_CDECL TestCore::SendRequest(const PluginCoreApi* api, PluginResponseRec
                                      const PluginRequestRecord* request) {
     TestCore& core = From(api);
     std::string url = request->path ? request->path : "";
-    core.requests.push_back({request->method, url, request->requestId, request->itemCount});
+    SentRequest sent{request->method, url, request->requestId, {}};
+    const PluginArgumentItem* const items = request->items;
+    for (uint32_t index = 0; index < request->itemCount; ++index) {
+        const PluginArgumentItem& item = items[index];
+        const char* const name = item.name;
+        SentArgument& argument = sent.arguments.emplace_back();
+        argument.name = name ? name : "";
+        std::string error;
+        FromPluginValue(error, argument.value, item.value, argument.name);
+    }
+    core.requests.push_back(std::move(sent));
     core.calls.push_back("SendRequest " + url);
     *response = PluginResponseRecord{};
     response->free = FreeResponse;
@@ -135,13 +163,16 @@ void KIV_CDECL TestCore::SendRequest(const PluginCoreApi* api, PluginResponseRec
             break;
         case ResourceAnswer::Kind::Stream: {
             size_t length = 0;
-            for (const std::string& chunk : answer.chunks) length += chunk.size();
-            response->stream = new Stream{answer.chunks, 0, 0, answer.failingRead, 0, &core.streamsReleased};
+            for (const std::string& chunk : answer.stream.chunks) length += chunk.size();
+            response->stream = new Stream{answer.stream, &core};
             response->streamRead = ReadStream;
             response->streamRelease = ReleaseStream;
             response->streamLength = static_cast<uint32_t>(length);
             break;
         }
+        case ResourceAnswer::Kind::InvalidValue:
+            response->result.kind = answer.invalidKind;
+            break;
         case ResourceAnswer::Kind::Error:
             response->errorText = Duplicate(answer.error.c_str());
             response->errorFlag = 1;
@@ -165,10 +196,11 @@ void KIV_CDECL TestCore::SubscribeEvent(const PluginCoreApi* api, const char* na
     core.subscriptions.push_back({name, pluginHandle, callback, context, kind});
 }
 
-void KIV_CDECL TestCore::UnsubscribeEvent(const PluginCoreApi* api, const char* name, uint32_t) {
+void KIV_CDECL TestCore::UnsubscribeEvent(const PluginCoreApi* api, const char* name, uint32_t pluginHandle) {
     TestCore& core = From(api);
     core.calls.push_back("UnsubscribeEvent " + std::string(name));
-    std::erase_if(core.subscriptions, [&](const Subscription& s) { return s.name == name; });
+    std::erase_if(core.subscriptions,
+                  [&](const Subscription& s) { return s.name == name && s.pluginHandle == pluginHandle; });
 }
 
 void KIV_CDECL TestCore::Yield(const PluginCoreApi* api) { From(api).calls.push_back("Yield"); }

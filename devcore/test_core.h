@@ -11,17 +11,26 @@
 
 #include "abi/plugin_abi.h"
 #include "binding/property.h"
+#include "binding/registry.h"
 
 namespace Zarvo::DevCore {
 
+// How a streamed answer hands out its body.
+struct StreamScript {
+    std::vector<std::string> chunks;  // the pieces handed out by successive reads
+    int failingRead = -1;             // the read (0-based) that reports failure; -1 for none
+    int overReportingRead = -1;       // the read that reports one byte more than the buffer holds; -1 for none
+    bool repeatLast = false;          // hand out the last chunk again and again: the stream never ends
+};
+
 // How the core answers a request for one resource.
 struct ResourceAnswer {
-    enum class Kind { Value, Stream, Error } kind = Kind::Value;
+    enum class Kind { Value, Stream, Error, InvalidValue } kind = Kind::Value;
     BindingProperty value;
-    std::vector<std::string> chunks;  // Stream: the pieces handed out by successive reads
-    int failingRead = -1;             // Stream: the read (0-based) that reports failure; -1 for none
+    StreamScript stream;
     uint32_t status = 200;
-    std::string error;                // Error: the error text
+    std::string error;      // Error: the error text
+    uint32_t invalidKind = 0;  // InvalidValue: the kind of the result value, one no core value has
 };
 
 struct SentEvent {
@@ -42,11 +51,16 @@ struct LogLine {
     std::string text;
 };
 
+struct SentArgument {
+    std::string name;  // empty for a positional item
+    BindingProperty value;
+};
+
 struct SentRequest {
     uint32_t method;
     std::string url;
     uint32_t pluginHandle;
-    uint32_t itemCount;
+    std::vector<SentArgument> arguments;
 };
 
 class TestCore {
@@ -62,19 +76,26 @@ public:
     // The resource table that requests are answered from; a URL that is not in it is answered 404 "Not found".
     void SetValue(std::string url, const BindingProperty& value);
     void SetStream(std::string url, std::vector<std::string> chunks, int failingRead = -1);
+    void SetStream(std::string url, StreamScript script);
     void SetError(std::string url, uint32_t status, std::string error);
+    void SetInvalidValue(std::string url, uint32_t kind);
     void Remove(const std::string& url);
 
-    // Calls every callback subscribed under the name with the payload as a core value; returns how many.
-    size_t Deliver(std::string_view eventName, const BindingProperty& payload);
+    // Calls every callback subscribed under the name with the payload as a core value; returns how many. With a
+    // registry, enums travel as their enumerators' names, as they do from a publishing plugin.
+    size_t Deliver(std::string_view eventName, const BindingProperty& payload,
+                   const BindingRegistry* registry = nullptr);
     bool IsSubscribed(std::string_view eventName) const;
 
     // Everything the plugin did, in order within each kind.
-    std::vector<std::string> calls;  // one line per call: "SubscribeEvent <name> <kind>", "Yield", ...
+    // One line per call: "SendRequest <url>", "StreamRead <count>", "StreamRelease", "SendEvent <name>",
+    // "SubscribeEvent <name> <kind>", "UnsubscribeEvent <name>", "BeginWait <label> <zero>", "Yield", "EndWait".
+    std::vector<std::string> calls;
     std::vector<SentEvent> events;
     std::vector<Subscription> subscriptions;  // the ones still active
     std::vector<LogLine> logs;
     std::vector<SentRequest> requests;
+    size_t streamReads = 0;
     size_t streamsReleased = 0;
 
     // Responses of this process's test cores that the plugin freed through their free routine.

@@ -1,0 +1,38 @@
+#include "formats/plugin_value.h"
+#include "runtime/event_name.h"
+#include "runtime/plugin.h"
+
+namespace Zarvo::Client {
+namespace {
+
+// The event record handed to the core; it owns the payload's core values.
+class OutgoingEvent {
+public:
+    OutgoingEvent() = default;
+    OutgoingEvent(const OutgoingEvent&) = delete;
+    OutgoingEvent& operator=(const OutgoingEvent&) = delete;
+    ~OutgoingEvent() { ClearPluginValue(record.payload); }
+
+    PluginEventRecord record{};
+};
+
+}  // namespace
+
+RequestResult<> Plugin::SendEvent(std::string_view baseName, const PluginResourceEvent& payload) {
+    BindingResult converted;
+    ConvertToProperty(converted, payload, Registry());
+    if (!converted.ok) return RequestResult<>::Failure(0, std::string(converted.ErrorMessage()));
+    const std::string eventName = EventNameForUri(payload.uri);
+    const std::string base(baseName);
+    OutgoingEvent event;
+    ToPluginValue(event.record.payload, converted.value, &Registry());
+    event.record.name = eventName.c_str();
+    CoreSendEvent(&event.record);
+    if (eventName != base) {
+        event.record.name = base.c_str();
+        CoreSendEvent(&event.record);
+    }
+    return RequestResult<>::Success();
+}
+
+}  // namespace Zarvo::Client
