@@ -121,7 +121,8 @@ void HttpBaseTransport::Dispatch(PluginResponseRecord& record, const PluginReque
     Request transportRequest;
     transportRequest.method = MethodFromCode(request.method);
     transportRequest.path = request.path;
-    if (transportRequest.method == Method::Other && request.methodName) transportRequest.methodName = request.methodName;
+    if (transportRequest.method == Method::Other && request.methodName)
+        transportRequest.methodName = request.methodName;
 
     RemotingResponse response;
     const RemotingRoute* const routes[] = {&route};

@@ -150,7 +150,8 @@ private:
     void Answer(RemotingResponse& response, const Result& result) {
         if constexpr (isRemotingResult<Result>) {
             if (!result.Ok()) return response.Fail(result.Error().status, result.Error().message);
-            if constexpr (!std::is_void_v<typename Result::ValueType>) ConvertToProperty(response, result.Value(), registry_);
+            if constexpr (!std::is_void_v<typename Result::ValueType>)
+                ConvertToProperty(response, result.Value(), registry_);
         } else {
             ConvertToProperty(response, result, registry_);
         }

@@ -1,7 +1,8 @@
 // A route: a function's path template, matched against request paths either literally or as a regular expression
 // with one capture group per parameter.
 //
-//   /kiv-player-level-up/v1/level-up-notifications/{pluginName}  ->  /kiv-player-level-up/v1/level-up-notifications/([^/]*)
+//   /kiv-player-level-up/v1/level-up-notifications/{pluginName}
+//   /kiv-player-level-up/v1/level-up-notifications/([^/]*)
 #pragma once
 
 #include <cstddef>
@@ -50,6 +51,10 @@ struct RemotingRoute {
     const RemotingBinding* binding;
     // The whole template when it has no parameter.
     std::string literal;
+    // The bytes before the first "{" or "}" of a template with parameters, compared as they are; the pattern
+    // covers the rest. A path matches the whole translation exactly when it starts with these bytes and its rest
+    // matches the pattern, with the same captures, and the engine walks fewer bytes.
+    std::string patternPrefix;
     std::optional<std::regex> pattern;
     std::vector<RouteParameter> parameters;
 };

@@ -42,7 +42,8 @@ RouteBuilder DeclareRoute(HttpBaseTransport& transport, FunctionBuilder function
     }
     function.Returns(shape.returns);
     RemotingBinding& binding = transport.CreateBinding(*function.Descriptor());
-    for (size_t i = 0; i < shape.declarations.size(); ++i) binding.argumentLocations[i] = shape.declarations[i].location;
+    for (size_t i = 0; i < shape.declarations.size(); ++i)
+        binding.argumentLocations[i] = shape.declarations[i].location;
     binding.invoker = std::move(invoker);
     binding.method = shape.method;
     binding.methodName = shape.method == Method::Other ? shape.methodName : std::string_view();

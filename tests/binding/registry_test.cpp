@@ -284,6 +284,17 @@ TEST(NativeSpelling, SpellsEveryCodeAndIdentifier) {
     }
 }
 
+TEST(RegisterBuiltins, AsyncStateRegisteredAgainKeepsItsSixEnumerators) {
+    BindingRegistry registry;
+    RegisterBuiltins(registry);
+    const auto again = registry.Enum<BindingAsyncState::Type>("BindingAsyncState")
+                           .Value("Extra", BindingAsyncState::Type{6})
+                           .Description("changed");
+    EXPECT_TRUE(again.Existed());
+    EXPECT_EQ(again.Descriptor()->values.size(), 6u);
+    EXPECT_EQ(again.Descriptor()->description, "Possible states of an asynchronous operation.");
+}
+
 TEST(RegisterBuiltins, ASecondRegistrationResetsTheRegistry) {
     BindingRegistry registry;
     RegisterBuiltins(registry);

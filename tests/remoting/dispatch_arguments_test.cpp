@@ -41,7 +41,8 @@ TEST_F(DispatchArguments, ArgumentFailuresReachTheCoreAsErrorText) {
         const char* error;
     } cases[] = {
         {"/test/v1/items/books?limit=x", "Value x for 'limit' of type uint32 is in an incorrect format"},
-        {"/test/v1/items/books?shelf=x", "Argument 'shelf' for 'GetTestV1ItemsByShelf' was specified in an invalid location."},
+        {"/test/v1/items/books?shelf=x",
+         "Argument 'shelf' for 'GetTestV1ItemsByShelf' was specified in an invalid location."},
         {"/test/v1/items/books?pages=3", "Unknown argument 'pages' for 'GetTestV1ItemsByShelf'."},
     };
     for (const auto& c : cases) {

@@ -4,6 +4,7 @@
 
 #include <string>
 
+#include "platform/allocation.h"
 #include "remoting/dispatch.h"
 #include "remoting_fixture.h"
 
@@ -18,7 +19,8 @@ TEST_F(DispatchRequest, AHandlerTakingTheRequestSeesWhatTheCoreSent) {
     CoreRequest request(Method::Get, "/test/v1/request");
     request.Header("x-trace", "1").Header("x-trace", "2").RequestId(42);
     EXPECT_EQ(Call(kEcho, request).value,
-              R"({hasRegistry:true,hasTimestamp:true,method:u2,methodName:"",path:"/test/v1/request",requestId:u42,trace:"2"})");
+              R"({hasRegistry:true,hasTimestamp:true,method:u2,methodName:"",path:"/test/v1/request",)"
+              R"(requestId:u42,trace:"2"})");
 }
 
 TEST_F(DispatchRequest, MethodCodesOutsideOneToEightReadAsNone) {
@@ -87,6 +89,38 @@ TEST_F(DispatchRequest, AnExceptionInsideBecomesAnErrorResponse) {
     EXPECT_EQ(answer.status, 500u);
     EXPECT_TRUE(answer.textIsStaticEmpty);
     EXPECT_TRUE(answer.hasFreeRoutine);
+}
+
+// Allocation hooks that refuse blocks of one size and count every other block as the process hooks do.
+class RefusingAllocations {
+public:
+    explicit RefusingAllocations(size_t size) {
+        refusedSize = size;
+        AllocatorHooks hooks = counting;
+        hooks.allocate = [](size_t size, void* userData) {
+            return size == refusedSize ? nullptr : counting.allocate(size, userData);
+        };
+        SetAllocatorHooks(hooks);
+    }
+    ~RefusingAllocations() { SetAllocatorHooks(counting); }
+
+private:
+    static inline size_t refusedSize = 0;
+    static inline const AllocatorHooks counting = CountingAllocatorHooks(ProcessAllocationStatistics());
+};
+
+TEST_F(DispatchRequest, RunningOutOfMemoryAnswersAnInternalError) {
+    pending = {true, 3, {}};
+    Answer answer;
+    {
+        // The members of the event's value.
+        const RefusingAllocations refusing(3 * sizeof(PluginValueEntry));
+        answer = Call("GetKivPlayerLevelUpV1LevelUp", CoreRequest(Method::Get, kLevelUp));
+    }
+    EXPECT_EQ(answer.kind, uint32_t{PluginValueNull});
+    EXPECT_EQ(answer.errorFlag, 1);
+    EXPECT_EQ(answer.error, "Internal error: std::bad_alloc");
+    EXPECT_EQ(answer.status, 500u);
 }
 
 TEST_F(DispatchRequest, IncompleteRequestsNeverCrash) {

@@ -86,19 +86,26 @@ protected:
     }
 
     void RegisterLevelUpRoutes() {
-        transport.Route(Method::Get, kLevelUp, [this]() -> RemotingResult<LevelUpEvent> {
+        auto getEvent = [this]() -> RemotingResult<LevelUpEvent> {
             if (!pending.leveledUp) return RemotingError::NotFound();
             return pending;
-        }).Tags({"level-up"});
-        transport.Route(Method::Get, kNotifications, [this](const std::string& pluginName) -> RemotingResult<LevelUpAck> {
+        };
+        auto getAck = [this](const std::string& pluginName) -> RemotingResult<LevelUpAck> {
             if (!pending.leveledUp) return RemotingError::NotFound();
             const auto found = ackLevels.find(pluginName);
             const uint32_t acknowledged = found == ackLevels.end() ? 0 : found->second;
             return LevelUpAck{acknowledged == pending.newSummonerLevel, pending.newSummonerLevel};
-        }, PathArgument("pluginName", "The consuming plugin")).Tags({"level-up"});
-        transport.Route(Method::Post, kNotifications, [this](const std::string& pluginName, const LevelUpAck& ack) {
+        };
+        auto postAck = [this](const std::string& pluginName, const LevelUpAck& ack) {
             ackLevels[pluginName] = ack.newSummonerLevel;
-        }, PathArgument("pluginName"), BodyArgument("levelUpEventAck")).Tags({"level-up"});
+        };
+        const std::vector<std::string> tags{"level-up"};
+        transport.Route(Method::Get, kLevelUp, getEvent).Tags(tags);
+        transport.Route(Method::Get, kNotifications, getAck, PathArgument("pluginName", "The consuming plugin"))
+            .Tags(tags);
+        transport.Route(Method::Post, kNotifications, postAck, PathArgument("pluginName"),
+                        BodyArgument("levelUpEventAck"))
+            .Tags(tags);
     }
 
     void RegisterOtherRoutes() {
