@@ -70,8 +70,8 @@ public:
     RouteBuilder Route(std::string_view methodName, std::string_view path, Handler handler,
                        Declarations... declarations);
 
-    // One call from the core against the given route of the context's binding; every outcome is written into the
-    // response record.
+    // One call from the core against the given route of the context's binding. The response record arrives zeroed
+    // with its free routine set; every outcome is written into it.
     void Dispatch(PluginResponseRecord& response, const PluginRequestRecord& request, const RemotingRoute& route);
 
 private:
