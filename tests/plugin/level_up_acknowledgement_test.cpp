@@ -19,7 +19,8 @@ TEST_F(Acknowledgements, EachRouteCarriesThePluginTags) {
     std::set<std::string> names;
     for (const ApiFunctionEntry* entry = block.description->functions; entry; entry = entry->next) {
         names.insert(entry->function.name);
-        ASSERT_EQ(entry->function.tagCount, 2u);
+        const uint32_t tagCount = entry->function.tagCount;  // a packed field, read by value
+        ASSERT_EQ(tagCount, 2u);
         EXPECT_STREQ(entry->function.tags[0], "Plugins");
         EXPECT_STREQ(entry->function.tags[1], "Plugin kiv-player-level-up");
     }

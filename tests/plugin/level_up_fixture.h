@@ -95,9 +95,12 @@ protected:
     void Start() {
         block = PluginLoadBlock{18, 0, 0, nullptr, nullptr, nullptr, nullptr};
         load_kiv_player_level_up(&block);
-        ASSERT_NE(block.instance, nullptr);
+        // The block is packed: its fields are read by value.
+        void* const instance = block.instance;
+        ASSERT_NE(instance, nullptr);
         const PluginInitBlock init = core.InitBlock();
-        ASSERT_EQ(block.entryTable->Init(block.instance, &init), 1);
+        const uint8_t started = block.entryTable->Init(instance, &init);
+        ASSERT_EQ(started, 1);
     }
     void Destroy() {
         if (block.instance) block.entryTable->Destroy(block.instance);
