@@ -1,16 +1,45 @@
 #include "binding/intern_table.h"
 
 #include <cstring>
+#include <new>
 #include <string>
+
+#include "platform/system.h"
 
 namespace Zarvo {
 namespace {
 
 constexpr uint32_t FnvOffsetBasis = 0x811C9DC5u;
 constexpr uint32_t FnvPrime = 16777619u;
-constexpr size_t MinimumCapacity = 16;
+constexpr uint64_t GoldenRatio = 0x9E3779B97F4A7C15ull;
 
 constinit InternedString emptyRecord{std::string(), FnvOffsetBasis, 0};
+
+// Texts of up to 16 bytes are compared as two overlapping words, without a call.
+bool SameText(const std::string& stored, std::string_view text) noexcept {
+    size_t size = text.size();
+    if (stored.size() != size) return false;
+    const char* a = stored.data();
+    const char* b = text.data();
+    auto differ = [&](auto word, size_t offset) {
+        decltype(word) x, y;
+        std::memcpy(&x, a + offset, sizeof x);
+        std::memcpy(&y, b + offset, sizeof y);
+        return x ^ y;
+    };
+    if (size > 16) return std::memcmp(a, b, size) == 0;
+    if (size >= 8) return (differ(uint64_t{}, 0) | differ(uint64_t{}, size - 8)) == 0;
+    if (size >= 4) return (differ(uint32_t{}, 0) | differ(uint32_t{}, size - 4)) == 0;
+    for (size_t i = 0; i < size; ++i) {
+        if (a[i] != b[i]) return false;
+    }
+    return true;
+}
+
+uint64_t ProcessSeed() noexcept {
+    static const uint64_t seed = static_cast<uint64_t>(Platform::PerformanceCounter()) * GoldenRatio;
+    return seed;
+}
 
 }  // namespace
 
@@ -22,35 +51,85 @@ uint32_t InternHash(std::string_view text) noexcept {
 
 InternedString* InternTable::EmptyRecord() noexcept { return &emptyRecord; }
 
+InternTable::InternTable(SmallBlockPool& pool) noexcept
+    : pool_(pool), seed_(ProcessSeed() ^ (static_cast<uint64_t>(reinterpret_cast<uintptr_t>(this)) * GoldenRatio)) {}
+
+// The records' blocks go back with the pool's pages; only their texts need freeing here.
 InternTable::~InternTable() {
     for (size_t i = 0; i < capacity_; ++i) {
-        if (slots_[i]) PoolDelete(pool_, slots_[i]);
+        if (slots_[i].record) slots_[i].record->~InternedString();
     }
-    if (slots_) pool_.Release(slots_, capacity_ * sizeof(InternedString*));
+}
+
+uint32_t InternTable::SlotHash(std::string_view text) const noexcept {
+    auto mix = [](uint64_t hash, uint64_t word) {
+        hash = (hash ^ word) * GoldenRatio;
+        return hash ^ (hash >> 32);
+    };
+    const char* bytes = text.data();
+    size_t size = text.size();
+    uint64_t hash = seed_ ^ (size * GoldenRatio);
+    uint64_t word = 0;
+    if (size >= 8) {
+        for (size_t offset = 0; offset + 8 <= size; offset += 8) {
+            std::memcpy(&word, bytes + offset, 8);
+            hash = mix(hash, word);
+        }
+        if (size % 8) {
+            std::memcpy(&word, bytes + size - 8, 8);  // the tail, overlapping the last whole word
+            hash = mix(hash, word);
+        }
+    } else if (size >= 4) {
+        uint32_t head, tail;
+        std::memcpy(&head, bytes, 4);
+        std::memcpy(&tail, bytes + size - 4, 4);
+        hash = mix(hash, (uint64_t{head} << 32) | tail);
+    } else if (size) {
+        auto byte = [&](size_t i) { return uint64_t{static_cast<unsigned char>(bytes[i])}; };
+        hash = mix(hash, (byte(0) << 16) | (byte(size / 2) << 8) | byte(size - 1));
+    }
+    return static_cast<uint32_t>((hash * GoldenRatio) >> 32);
+}
+
+size_t InternTable::RecentIndex(const char* data) noexcept {
+    auto address = static_cast<uint64_t>(reinterpret_cast<uintptr_t>(data));
+    return static_cast<size_t>((address * GoldenRatio) >> 59) % RecentCount;
 }
 
 InternedString* InternTable::Intern(std::string_view text) {
     if (text.empty()) return EmptyRecord();
-    uint32_t hash = InternHash(text);
-    size_t slot = 0;
-    if (capacity_) {
-        size_t mask = capacity_ - 1;
-        for (slot = hash & mask; slots_[slot]; slot = (slot + 1) & mask) {
-            InternedString* record = slots_[slot];
-            if (record->hash == hash && record->text == text) {
-                ++record->refCount;
-                return record;
-            }
+    Recent& recent = recent_[RecentIndex(text.data())];
+    if (recent.data == text.data() && SameText(recent.record->text, text)) {
+        ++recent.record->refCount;
+        return recent.record;
+    }
+    uint32_t hash = SlotHash(text);
+    size_t mask = capacity_ - 1;
+    size_t slot = hash & mask;
+    for (; slots_[slot].record; slot = (slot + 1) & mask) {
+        InternedString* record = slots_[slot].record;
+        if (slots_[slot].hash == hash && SameText(record->text, text)) {
+            ++record->refCount;
+            recent = {text.data(), record};
+            return record;
         }
     }
-    if (count_ + 1 > capacity_ / 4 * 3) {
+    if (count_ + 1 > capacity_ / 2) {  // short probe runs matter more than the slots' memory
         Grow();
-        size_t mask = capacity_ - 1;
-        for (slot = hash & mask; slots_[slot]; slot = (slot + 1) & mask) {}
+        mask = capacity_ - 1;
+        for (slot = hash & mask; slots_[slot].record; slot = (slot + 1) & mask) {}
     }
-    InternedString* record = PoolNew<InternedString>(pool_, InternedString{std::string(text), hash, 1});
-    slots_[slot] = record;
+    void* block = pool_.Allocate(sizeof(InternedString));
+    InternedString* record;
+    try {
+        record = new (block) InternedString{std::string(text), InternHash(text), 1};
+    } catch (...) {
+        pool_.Release(block, sizeof(InternedString));
+        throw;
+    }
+    slots_[slot] = {hash, record};
     ++count_;
+    recent = {text.data(), record};
     return record;
 }
 
@@ -63,49 +142,51 @@ void InternTable::Release(InternedString* record) noexcept {
     // Backward-shift deletion keeps every remaining record reachable from its home slot.
     size_t mask = capacity_ - 1;
     size_t hole = SlotOf(record);
-    for (size_t slot = (hole + 1) & mask; slots_[slot]; slot = (slot + 1) & mask) {
-        size_t home = slots_[slot]->hash & mask;
+    for (size_t slot = (hole + 1) & mask; slots_[slot].record; slot = (slot + 1) & mask) {
+        size_t home = slots_[slot].hash & mask;
         if (((slot - home) & mask) >= ((slot - hole) & mask)) {
             slots_[hole] = slots_[slot];
             hole = slot;
         }
     }
-    slots_[hole] = nullptr;
+    slots_[hole] = {};
     --count_;
+    for (Recent& entry : recent_) {
+        if (entry.record == record) entry = {};
+    }
     PoolDelete(pool_, record);
 }
 
 InternedString* InternTable::Find(std::string_view text) const noexcept {
     if (text.empty()) return EmptyRecord();
-    if (!count_) return nullptr;
-    uint32_t hash = InternHash(text);
+    uint32_t hash = SlotHash(text);
     size_t mask = capacity_ - 1;
-    for (size_t slot = hash & mask; slots_[slot]; slot = (slot + 1) & mask) {
-        if (slots_[slot]->hash == hash && slots_[slot]->text == text) return slots_[slot];
+    for (size_t slot = hash & mask; slots_[slot].record; slot = (slot + 1) & mask) {
+        if (slots_[slot].hash == hash && SameText(slots_[slot].record->text, text)) return slots_[slot].record;
     }
     return nullptr;
 }
 
 size_t InternTable::SlotOf(const InternedString* record) const noexcept {
     size_t mask = capacity_ - 1;
-    size_t slot = record->hash & mask;
-    while (slots_[slot] != record) slot = (slot + 1) & mask;
+    size_t slot = SlotHash(record->text) & mask;
+    while (slots_[slot].record != record) slot = (slot + 1) & mask;
     return slot;
 }
 
 void InternTable::Grow() {
-    size_t capacity = capacity_ ? capacity_ * 2 : MinimumCapacity;
-    auto** slots = static_cast<InternedString**>(pool_.Allocate(capacity * sizeof(InternedString*)));
-    std::memset(slots, 0, capacity * sizeof(InternedString*));
+    size_t capacity = capacity_ * 2;
+    auto* slots = static_cast<Slot*>(pool_.Allocate(capacity * sizeof(Slot)));
+    std::memset(static_cast<void*>(slots), 0, capacity * sizeof(Slot));
     size_t mask = capacity - 1;
     for (size_t i = 0; i < capacity_; ++i) {
-        if (InternedString* record = slots_[i]) {
-            size_t slot = record->hash & mask;
-            while (slots[slot]) slot = (slot + 1) & mask;
-            slots[slot] = record;
+        if (slots_[i].record) {
+            size_t slot = slots_[i].hash & mask;
+            while (slots[slot].record) slot = (slot + 1) & mask;
+            slots[slot] = slots_[i];
         }
     }
-    if (slots_) pool_.Release(slots_, capacity_ * sizeof(InternedString*));
+    if (slots_ != inlineSlots_) pool_.Release(slots_, capacity_ * sizeof(Slot));
     slots_ = slots;
     capacity_ = capacity;
 }

@@ -14,7 +14,7 @@ uint32_t InternHash(std::string_view text) noexcept;
 
 class InternTable {
 public:
-    explicit InternTable(SmallBlockPool& pool) noexcept : pool_(pool) {}
+    explicit InternTable(SmallBlockPool& pool) noexcept;
     InternTable(const InternTable&) = delete;
     InternTable& operator=(const InternTable&) = delete;
     ~InternTable();
@@ -31,13 +31,33 @@ public:
     static InternedString* EmptyRecord() noexcept;
 
 private:
+    // Slots are placed by a seeded word-at-a-time hash: lookups of known texts skip the byte-serial FNV-1a,
+    // which is computed once per record, and crafted texts cannot pile up in one run of slots.
+    struct Slot {
+        uint32_t hash;
+        InternedString* record;
+    };
+    // The texts last interned, by the address they were passed at: names kept in descriptors and literals come
+    // back from the same address, and are then found without hashing.
+    struct Recent {
+        const char* data;
+        InternedString* record;
+    };
+    static constexpr size_t InlineCapacity = 32;
+    static constexpr size_t RecentCount = 32;
+
+    uint32_t SlotHash(std::string_view text) const noexcept;
+    static size_t RecentIndex(const char* data) noexcept;
     size_t SlotOf(const InternedString* record) const noexcept;
     void Grow();
 
     SmallBlockPool& pool_;
-    InternedString** slots_ = nullptr;  // open addressing with linear probing
-    size_t capacity_ = 0;               // a power of two, or 0
+    uint64_t seed_;
+    Slot* slots_ = inlineSlots_;        // open addressing with linear probing
+    size_t capacity_ = InlineCapacity;  // a power of two
     size_t count_ = 0;
+    Slot inlineSlots_[InlineCapacity] = {};  // small trees need no slot array of their own
+    Recent recent_[RecentCount] = {};
 };
 
 }  // namespace Zarvo

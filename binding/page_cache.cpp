@@ -3,6 +3,7 @@
 #include <mutex>
 #include <new>
 
+#include "binding/memory_poisoning.h"
 #include "platform/allocation.h"
 
 namespace Zarvo {
@@ -15,6 +16,9 @@ struct PageRun {
 };
 
 namespace {
+
+// One page more than the run needs leaves room to align the pages and to hold the run's record.
+constexpr size_t RunSize = (PropertyPagesPerRun + 1) * PropertyPageSize;
 
 class PageCache {
 public:
@@ -56,12 +60,10 @@ private:
     }
 
     void AddRun() {
-        // One page more than needed leaves room to align the run and to hold its record.
-        constexpr size_t size = (PropertyPagesPerRun + 1) * PropertyPageSize;
-        void* block = Allocate(size);
+        void* block = Allocate(RunSize);
         if (!block) throw std::bad_alloc();
         uintptr_t start = reinterpret_cast<uintptr_t>(block);
-        uintptr_t end = start + size;
+        uintptr_t end = start + RunSize;
         uintptr_t first = (start + PropertyPageSize - 1) & ~uintptr_t{PropertyPageSize - 1};
         uintptr_t pagesEnd = first + PropertyPagesPerRun * PropertyPageSize;
         void* record = end - pagesEnd >= sizeof(PageRun) ? reinterpret_cast<void*>(pagesEnd) : block;
@@ -80,7 +82,9 @@ private:
         for (size_t i = 0; i < PropertyPagesPerRun; ++i) Unlink(reinterpret_cast<PageLinks*>(first + i * PropertyPageSize));
         idleCount_ -= PropertyPagesPerRun;
         --runCount_;
-        Release(run->block);
+        void* block = run->block;
+        UnpoisonMemory(block, RunSize);
+        Release(block);
     }
 
     std::mutex mutex_;

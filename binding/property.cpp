@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
+#include <new>
 #include <stdexcept>
 #include <tuple>
 
@@ -131,7 +132,8 @@ void BindingProperty::MakeStructure() {
     Clear();
     EnsureContext();
     SmallBlockPool& pool = context_->Structures();
-    payload_.structure = PoolNew<PropertyStructure>(pool, PoolAllocator<PropertyStructure::value_type>(&pool));
+    void* block = pool.Allocate(StructureBlockSize);
+    payload_.structure = new (block) PropertyStructure(PoolAllocator<PropertyStructure::value_type>(&pool));
     kind_ = Kind::Structure;
 }
 
@@ -251,32 +253,20 @@ const BindingProperty& BindingProperty::Child(std::string_view key) const noexce
     return found != payload_.structure->end() ? found->second : EmptyNode();
 }
 
+// The key is interned before anything else: the lookup then runs once, as the insertion, and a key that points
+// into the value this node is about to release stays valid.
 BindingProperty& BindingProperty::ChildForWrite(std::string_view key) {
-    InternedString* record;
-    PropertyStructure::iterator hint;
-    if (kind_ == Kind::Structure) {
-        PropertyStructure& members = *payload_.structure;
-        hint = members.lower_bound(key);
-        if (hint != members.end() && hint->first.View() == key) return hint->second;
-        record = context_->Strings().Intern(key);
-    } else {
-        // The key may point into the value this node is about to release: intern it first.
-        EnsureContext();
-        record = context_->Strings().Intern(key);
-        try {
-            MakeStructure();
-        } catch (...) {
-            context_->Strings().Release(record);
-            throw;
-        }
-        hint = payload_.structure->end();
-    }
+    EnsureContext();
+    InternTable& strings = context_->Strings();
+    InternedString* record = strings.Intern(key);
     try {
-        return payload_.structure
-            ->emplace_hint(hint, std::piecewise_construct, std::forward_as_tuple(record), std::forward_as_tuple(context_))
-            ->second;
+        MakeStructure();
+        auto [entry, inserted] = payload_.structure->emplace(
+            std::piecewise_construct, std::forward_as_tuple(record), std::forward_as_tuple(context_));
+        if (!inserted) strings.Release(record);
+        return entry->second;
     } catch (...) {
-        context_->Strings().Release(record);
+        strings.Release(record);
         throw;
     }
 }

@@ -39,9 +39,16 @@ private:
 
 struct PropertyKeyLess {
     using is_transparent = void;
-    bool operator()(const PropertyKey& a, const PropertyKey& b) const noexcept { return a.View() < b.View(); }
-    bool operator()(const PropertyKey& a, std::string_view b) const noexcept { return a.View() < b; }
-    bool operator()(std::string_view a, const PropertyKey& b) const noexcept { return a < b.View(); }
+    bool operator()(const PropertyKey& a, const PropertyKey& b) const noexcept { return Less(a.View(), b.View()); }
+    bool operator()(const PropertyKey& a, std::string_view b) const noexcept { return Less(a.View(), b); }
+    bool operator()(std::string_view a, const PropertyKey& b) const noexcept { return Less(a, b.View()); }
+
+private:
+    // Unsigned byte order; most keys differ in their first byte, which is decided without a call.
+    static bool Less(std::string_view a, std::string_view b) noexcept {
+        if (!a.empty() && !b.empty() && a[0] != b[0]) return static_cast<unsigned char>(a[0]) < static_cast<unsigned char>(b[0]);
+        return a < b;
+    }
 };
 
 using PropertyBlob = std::vector<uint8_t, PoolAllocator<uint8_t>>;
@@ -129,8 +136,9 @@ private:
     void AdoptFrom(BindingProperty& source) noexcept;
     // Releases a Collection or Structure and everything beneath it without recursion.
     void ReleaseTree() noexcept;
-    // Takes the context as an argument: during a release the field may hold the way back up.
-    void FreeEmptyBranch(PropertyContext* context) noexcept;
+    // Frees a branch whose children are all leaves. Takes the context as an argument: during a release the
+    // field may hold the way back up.
+    void FreeLeafBranch(PropertyContext* context) noexcept;
     // Grows by moving the nodes themselves, so children keep their context and subtrees.
     void GrowCollection(size_t capacity);
 

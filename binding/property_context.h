@@ -1,6 +1,8 @@
 // The storage shared by every node of one tree: its pools and its interned strings.
 #pragma once
 
+#include <algorithm>
+#include <cstddef>
 #include <cstdint>
 
 #include "binding/intern_table.h"
@@ -15,6 +17,11 @@ struct EnumPair {
     int32_t value;
     const StaticTypeInfo* type;
 };
+
+// A map takes a block of its nodes' size (a tree node is four words ahead of its entry), so that a small
+// Structure lives on a single page.
+constexpr size_t StructureBlockSize =
+    std::max(sizeof(PropertyStructure), sizeof(PropertyStructure::value_type) + 4 * sizeof(void*));
 
 class PropertyContext {
 public:

@@ -1,9 +1,11 @@
 #include "binding/property_pool.h"
 
 #include <array>
+#include <bit>
 #include <cstring>
 #include <new>
 
+#include "binding/memory_poisoning.h"
 #include "binding/page_cache.h"
 
 namespace Zarvo {
@@ -43,9 +45,18 @@ constexpr auto ClassByUnits = [] {
     return table;
 }();
 
-constexpr uint16_t Capacity(uint8_t sizeClass) noexcept {
-    return static_cast<uint16_t>((PropertyPageSize - PageHeaderSize) / ClassSizes[sizeClass]);
-}
+constexpr auto Capacities = [] {
+    std::array<uint16_t, SmallBlockPool::SizeClassCount> table{};
+    for (size_t i = 0; i < table.size(); ++i) table[i] = (PropertyPageSize - PageHeaderSize) / ClassSizes[i];
+    return table;
+}();
+
+// Block offsets are exact multiples of the block size: a multiply by the rounded-up reciprocal divides them.
+constexpr auto Reciprocals = [] {
+    std::array<uint32_t, SmallBlockPool::SizeClassCount> table{};
+    for (size_t i = 0; i < table.size(); ++i) table[i] = static_cast<uint32_t>(((uint64_t{1} << 32) + ClassSizes[i] - 1) / ClassSizes[i]);
+    return table;
+}();
 
 char* FirstBlock(PoolPage* page) noexcept { return reinterpret_cast<char*>(page) + PageHeaderSize; }
 
@@ -64,10 +75,15 @@ void Unlink(PoolPage*& head, PoolPage* page) noexcept {
     if (page->next) page->next->prev = page->prev;
 }
 
+void ReturnPage(PoolPage* page) noexcept {
+    PoisonMemory(FirstBlock(page), PropertyPageSize - PageHeaderSize);
+    ReturnCachedPage(page);
+}
+
 void ReturnAll(PoolPage* head) noexcept {
     while (head) {
         PoolPage* next = Next(head);
-        ReturnCachedPage(head);
+        ReturnPage(head);
         head = next;
     }
 }
@@ -75,7 +91,7 @@ void ReturnAll(PoolPage* head) noexcept {
 }  // namespace
 
 SmallBlockPool::~SmallBlockPool() {
-    for (PoolPage* head : available_) ReturnAll(head);
+    for (uint32_t used = classesUsed_; used; used &= used - 1) ReturnAll(available_[std::countr_zero(used)]);
     ReturnAll(full_);
     while (large_) {
         LargeBlock* next = large_->next;
@@ -94,17 +110,21 @@ void* SmallBlockPool::Allocate(size_t size) {
         page->firstFree = NoBlock;
         page->carved = 0;
         page->sizeClass = sizeClass;
+        PoisonMemory(FirstBlock(page), PropertyPageSize - PageHeaderSize);
         Push(available_[sizeClass], page);
+        classesUsed_ |= uint32_t{1} << sizeClass;
     }
     size_t blockSize = ClassSizes[sizeClass];
     char* block;
     if (page->firstFree != NoBlock) {
         block = FirstBlock(page) + page->firstFree * blockSize;
+        UnpoisonMemory(block, blockSize);
         std::memcpy(&page->firstFree, block, sizeof(uint16_t));
     } else {
         block = FirstBlock(page) + page->carved++ * blockSize;
+        UnpoisonMemory(block, blockSize);
     }
-    if (++page->used == Capacity(sizeClass)) {
+    if (++page->used == Capacities[sizeClass]) {
         Unlink(available_[sizeClass], page);
         Push(full_, page);
     }
@@ -116,14 +136,17 @@ void SmallBlockPool::Release(void* block, size_t size) noexcept {
     if (size > MaxSmallBlock) return ReleaseLarge(block);
     auto* page = static_cast<PoolPage*>(PageOf(block));
     uint8_t sizeClass = page->sizeClass;
-    auto index = static_cast<uint16_t>((static_cast<char*>(block) - FirstBlock(page)) / ClassSizes[sizeClass]);
+    auto offset = static_cast<uint32_t>(static_cast<char*>(block) - FirstBlock(page));
+    auto index = static_cast<uint16_t>((uint64_t{offset} * Reciprocals[sizeClass]) >> 32);
+    UnpoisonMemory(block, ClassSizes[sizeClass]);
     std::memcpy(block, &page->firstFree, sizeof(uint16_t));
+    PoisonMemory(block, ClassSizes[sizeClass]);
     page->firstFree = index;
-    bool wasFull = page->used == Capacity(sizeClass);
+    bool wasFull = page->used == Capacities[sizeClass];
     PoolPage*& list = wasFull ? full_ : available_[sizeClass];
     if (--page->used == 0) {
         Unlink(list, page);
-        ReturnCachedPage(page);
+        ReturnPage(page);
     } else if (wasFull) {
         Unlink(full_, page);
         Push(available_[sizeClass], page);

@@ -20,7 +20,7 @@ struct LargeBlock;
 class SmallBlockPool {
 public:
     static constexpr size_t BlockAlignment = 8;
-    static constexpr size_t SizeClassCount = 32;
+    static constexpr size_t SizeClassCount = 32;  // the bits of classesUsed_
 
     SmallBlockPool() noexcept = default;
     SmallBlockPool(const SmallBlockPool&) = delete;
@@ -38,6 +38,7 @@ private:
     void ReleaseLarge(void* block) noexcept;
 
     PoolPage* available_[SizeClassCount] = {};
+    uint32_t classesUsed_ = 0;  // one bit per size class that ever had a page
     PoolPage* full_ = nullptr;
     LargeBlock* large_ = nullptr;
 };

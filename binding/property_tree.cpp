@@ -1,5 +1,7 @@
 // The operations that walk a whole tree: release, copy and move. None of them recurses, so any depth is safe.
+#include <cstddef>
 #include <iterator>
+#include <type_traits>
 #include <tuple>
 #include <utility>
 #include <vector>
@@ -13,6 +15,15 @@ namespace {
 
 bool IsBranch(BindingProperty::Kind kind) noexcept {
     return kind == BindingProperty::Kind::Collection || kind == BindingProperty::Kind::Structure;
+}
+
+bool IsFilledBranch(const BindingProperty& node) noexcept { return IsBranch(node.GetKind()) && node.Size() != 0; }
+
+// The map entry that holds a child of a Structure.
+const PropertyStructure::value_type& EntryOf(const BindingProperty& child) noexcept {
+    using Entry = PropertyStructure::value_type;
+    static_assert(std::is_standard_layout_v<Entry>);
+    return *reinterpret_cast<const Entry*>(reinterpret_cast<const char*>(&child) - offsetof(Entry, second));
 }
 
 }  // namespace
@@ -103,53 +114,54 @@ void BindingProperty::AdoptFrom(BindingProperty& source) noexcept {
     source.payload_.u64 = 0;
 }
 
-void BindingProperty::FreeEmptyBranch(PropertyContext* context) noexcept {
-    if (kind_ == Kind::Collection) PoolDelete(context->Collections(), payload_.collection);
-    else PoolDelete(context->Structures(), payload_.structure);
+void BindingProperty::FreeLeafBranch(PropertyContext* context) noexcept {
+    if (kind_ == Kind::Collection) {
+        PoolDelete(context->Collections(), payload_.collection);
+    } else {
+        payload_.structure->~PropertyStructure();
+        context->Structures().Release(payload_.structure, StructureBlockSize);
+    }
     kind_ = Kind::Empty;
     payload_.u64 = 0;
 }
 
-// Children are released from the back. A child that still has children of its own is entered; while it is
-// being emptied, its context field holds its parent, the way back up. No memory is needed beyond the tree.
+// A branch's children are looked over in order, and the first one with children of its own is entered; while it
+// is emptied, its context field holds its parent, the way back up, and the parent then looks on after it. Once no
+// child has children left, the container goes at once: its leaves release their values as they are destroyed,
+// and a Structure's keys go just before, so that no entry is erased (and the map rebalanced) one at a time.
 void BindingProperty::ReleaseTree() noexcept {
-    auto filledBranch = [](const BindingProperty& node) { return IsBranch(node.kind_) && node.Size() != 0; };
     PropertyContext* context = context_;
     BindingProperty* node = this;
+    BindingProperty* finished = nullptr;  // the child just emptied; null on entering a node
     for (;;) {
         BindingProperty* deeper = nullptr;
         if (node->kind_ == Kind::Collection) {
             PropertyCollection& elements = *node->payload_.collection;
-            while (!elements.empty()) {
-                if (filledBranch(elements.back())) {
-                    deeper = &elements.back();
-                    break;
-                }
-                elements.back().Clear();
-                elements.pop_back();
+            size_t index = finished ? static_cast<size_t>(finished - elements.data()) + 1 : 0;
+            for (; index < elements.size() && !deeper; ++index) {
+                if (IsFilledBranch(elements[index])) deeper = &elements[index];
             }
         } else {
             PropertyStructure& members = *node->payload_.structure;
-            while (!members.empty()) {
-                auto last = std::prev(members.end());
-                if (filledBranch(last->second)) {
-                    deeper = &last->second;
-                    break;
-                }
-                last->second.Clear();
-                context->Strings().Release(last->first.Record());
-                members.erase(last);
+            auto entry = finished ? std::next(members.find(EntryOf(*finished).first.View())) : members.begin();
+            for (; entry != members.end() && !deeper; ++entry) {
+                if (IsFilledBranch(entry->second)) deeper = &entry->second;
+            }
+            if (!deeper) {
+                for (const auto& member : members) context->Strings().Release(member.first.Record());
             }
         }
         if (deeper) {
             deeper->context_ = reinterpret_cast<PropertyContext*>(node);
             node = deeper;
+            finished = nullptr;
             continue;
         }
-        node->FreeEmptyBranch(context);
+        node->FreeLeafBranch(context);
         if (node == this) return;
         BindingProperty* parent = reinterpret_cast<BindingProperty*>(node->context_);
         node->context_ = context;
+        finished = node;
         node = parent;
     }
 }

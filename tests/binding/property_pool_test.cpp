@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include "binding/memory_poisoning.h"
 #include "binding/page_cache.h"
 #include "binding/property.h"
 #include "binding/property_pool.h"
@@ -61,6 +62,19 @@ TEST(PropertyPool, AFullPageRejoinsWhenABlockIsFreedAndAnEmptyPageGoesToTheCache
         pool.Allocate(24);    // likewise
     }
     ExpectOnlyIdleRunsWithinBound();
+}
+
+TEST(PropertyPoolDeathTest, TouchingAReleasedBlockIsCaughtUnderAddressSanitizer) {
+#ifdef KIV_POISONING
+    SmallBlockPool pool;
+    auto* block = static_cast<volatile char*>(pool.Allocate(24));
+    block[0] = 1;
+    pool.Allocate(24);  // keeps the page in the pool
+    pool.Release(const_cast<char*>(block), 24);
+    EXPECT_DEATH(block[5] = 2, "use-after-poison");
+#else
+    GTEST_SKIP() << "only AddressSanitizer builds mark released blocks";
+#endif
 }
 
 TEST(PropertyPool, AllocatorFallsBackToTheRuntimeHeapWithoutAPool) {
