@@ -13,7 +13,8 @@ constexpr uint32_t FnvOffsetBasis = 0x811C9DC5u;
 constexpr uint32_t FnvPrime = 16777619u;
 constexpr uint64_t GoldenRatio = 0x9E3779B97F4A7C15ull;
 
-constinit InternedString emptyRecord{std::string(), FnvOffsetBasis, 0};
+// Not constinit: clang 14 cannot evaluate libstdc++ 12's std::string() at compile time (the fuzz build).
+InternedString emptyRecord{std::string(), FnvOffsetBasis, 0};
 
 // Texts of up to 16 bytes are compared as two overlapping words, without a call.
 bool SameText(const std::string& stored, std::string_view text) noexcept {
