@@ -71,7 +71,7 @@ public:
     }
     bool StartObject() { return Open(&BindingProperty::MakeStructure); }
     bool Key(const char* text, rapidjson::SizeType length, bool) {
-        target_ = &containers_[depth_ - 1]->ChildForWrite(UpToNul(text, length));
+        target_ = &levels_[depth_ - 1].container->ChildForWrite(UpToNul(text, length));
         return true;
     }
     bool EndObject(rapidjson::SizeType) { return Close(); }
@@ -81,11 +81,18 @@ public:
     bool TooDeep() const { return tooDeep_; }
 
 private:
+    // An open array or object; an array also counts its elements, which follow any it already had.
+    struct Level {
+        BindingProperty* container;
+        uint32_t nextElement;
+        bool array;
+    };
+
     // Inside an array every value is a new element; elsewhere it goes where the last key (or the root) points.
     BindingProperty& NextValue() {
-        if (depth_ != 0 && containers_[depth_ - 1]->GetKind() == BindingProperty::Kind::Collection) {
-            BindingProperty& collection = *containers_[depth_ - 1];
-            target_ = &collection.Element(collection.Size());
+        if (depth_ != 0 && levels_[depth_ - 1].array) {
+            Level& level = levels_[depth_ - 1];
+            target_ = &level.container->Element(level.nextElement++);
         }
         return *target_;
     }
@@ -102,7 +109,8 @@ private:
             return false;
         }
         (NextValue().*make)();
-        containers_[depth_++] = target_;
+        bool array = target_->GetKind() == BindingProperty::Kind::Collection;
+        levels_[depth_++] = {target_, static_cast<uint32_t>(array ? target_->Size() : 0), array};
         return true;
     }
 
@@ -113,7 +121,7 @@ private:
 
     BindingProperty* target_;
     // The open arrays and objects, innermost last; a fixed array, as their depth is bounded.
-    BindingProperty* containers_[kMaxJsonDepth];
+    Level levels_[kMaxJsonDepth];
     size_t depth_ = 0;
     bool tooDeep_ = false;
 };
