@@ -3,6 +3,7 @@
 #include <rapidjson/allocators.h>
 #include <rapidjson/reader.h>
 
+#include <cstddef>
 #include <cstring>
 
 #include "platform/allocation.h"
@@ -160,7 +161,7 @@ BindingResult ParseJson(std::string_view text) {
     rapidjson::StringStream stream(copy.CStr());
     // The reader's stack (strings being read, and the nesting) starts in a buffer here: a small text allocates
     // nothing for it.
-    char stackBuffer[kReaderStackBuffer];
+    alignas(std::max_align_t) char stackBuffer[kReaderStackBuffer];
     rapidjson::MemoryPoolAllocator<> stackAllocator(stackBuffer, sizeof stackBuffer);
     rapidjson::GenericReader<rapidjson::UTF8<>, rapidjson::UTF8<>, rapidjson::MemoryPoolAllocator<>> reader(
         &stackAllocator);
