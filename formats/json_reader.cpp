@@ -1,10 +1,12 @@
 #include "formats/json_reader.h"
 
+#include <rapidjson/allocators.h>
 #include <rapidjson/reader.h>
 
+#include <cstddef>
 #include <cstring>
-#include <vector>
 
+#include "platform/allocation.h"
 #include "platform/format.h"
 
 namespace Zarvo {
@@ -13,27 +15,39 @@ namespace {
 // Arrays and objects may nest this deep; the reader recurses once per level, so deeper input is refused.
 constexpr size_t kMaxJsonDepth = 512;
 
-// A RapidJSON input stream over a view; it reads NUL past the end, which ends the text like an embedded NUL.
-class ViewStream {
+// Room for the reader's stack before it needs the heap.
+constexpr size_t kReaderStackBuffer = 1024;
+
+// Texts up to this size are copied to the stack before parsing, longer ones to the heap.
+constexpr size_t kStackCopyLimit = 256;
+
+// RapidJSON reads fastest from a NUL-terminated text, and only a copy of the view is known to be one. The copy ends
+// at the view's end, so a NUL inside the view or the added one ends the text alike.
+class TerminatedCopy {
 public:
-    using Ch = char;
-    explicit ViewStream(std::string_view text) : begin_(text.data()), current_(begin_), end_(begin_ + text.size()) {}
-    Ch Peek() const { return current_ < end_ ? *current_ : '\0'; }
-    Ch Take() { return current_ < end_ ? *current_++ : '\0'; }
-    size_t Tell() const { return static_cast<size_t>(current_ - begin_); }
-    Ch* PutBegin() { return nullptr; }
-    void Put(Ch) {}
-    void Flush() {}
-    size_t PutEnd(Ch*) { return 0; }
+    explicit TerminatedCopy(std::string_view text)
+        : text_(text.size() < kStackCopyLimit ? small_ : static_cast<char*>(AllocateOrThrow(text.size() + 1))) {
+        std::memcpy(text_, text.data(), text.size());
+        text_[text.size()] = '\0';
+    }
+    ~TerminatedCopy() {
+        if (text_ != small_) Release(text_);
+    }
+    TerminatedCopy(const TerminatedCopy&) = delete;
+    TerminatedCopy& operator=(const TerminatedCopy&) = delete;
+
+    const char* CStr() const { return text_; }
 
 private:
-    const char* begin_;
-    const char* current_;
-    const char* end_;
+    char small_[kStackCopyLimit];
+    char* text_;
 };
 
+// The reader's strings are NUL-terminated and hold a NUL before their end only when it came from a \\u0000 escape.
 std::string_view UpToNul(const char* text, rapidjson::SizeType length) {
-    return {text, strnlen(text, length)};
+    size_t size = 0;
+    while (size < length && text[size] != '\0') ++size;
+    return {text, size};
 }
 
 // Builds the tree from the reader's callbacks. Repeated keys address the same member again, so repeated arrays
@@ -58,7 +72,7 @@ public:
     }
     bool StartObject() { return Open(&BindingProperty::MakeStructure); }
     bool Key(const char* text, rapidjson::SizeType length, bool) {
-        target_ = &containers_.back()->ChildForWrite(UpToNul(text, length));
+        target_ = &levels_[depth_ - 1].container->ChildForWrite(UpToNul(text, length));
         return true;
     }
     bool EndObject(rapidjson::SizeType) { return Close(); }
@@ -68,11 +82,18 @@ public:
     bool TooDeep() const { return tooDeep_; }
 
 private:
+    // An open array or object; an array also counts its elements, which follow any it already had.
+    struct Level {
+        BindingProperty* container;
+        uint32_t nextElement;
+        bool array;
+    };
+
     // Inside an array every value is a new element; elsewhere it goes where the last key (or the root) points.
     BindingProperty& NextValue() {
-        if (!containers_.empty() && containers_.back()->GetKind() == BindingProperty::Kind::Collection) {
-            BindingProperty& collection = *containers_.back();
-            target_ = &collection.Element(collection.Size());
+        if (depth_ != 0 && levels_[depth_ - 1].array) {
+            Level& level = levels_[depth_ - 1];
+            target_ = &level.container->Element(level.nextElement++);
         }
         return *target_;
     }
@@ -84,22 +105,25 @@ private:
     }
 
     bool Open(void (BindingProperty::*make)()) {
-        if (containers_.size() == kMaxJsonDepth) {
+        if (depth_ == kMaxJsonDepth) {
             tooDeep_ = true;
             return false;
         }
         (NextValue().*make)();
-        containers_.push_back(target_);
+        bool array = target_->GetKind() == BindingProperty::Kind::Collection;
+        levels_[depth_++] = {target_, static_cast<uint32_t>(array ? target_->Size() : 0), array};
         return true;
     }
 
     bool Close() {
-        containers_.pop_back();
+        --depth_;
         return true;
     }
 
     BindingProperty* target_;
-    std::vector<BindingProperty*> containers_;
+    // The open arrays and objects, innermost last; a fixed array, as their depth is bounded.
+    Level levels_[kMaxJsonDepth];
+    size_t depth_ = 0;
     bool tooDeep_ = false;
 };
 
@@ -133,8 +157,14 @@ const char* ErrorText(rapidjson::ParseErrorCode code) {
 BindingResult ParseJson(std::string_view text) {
     BindingResult result;
     JsonPropertyHandler handler(result.value);
-    ViewStream stream(text);
-    rapidjson::Reader reader;
+    TerminatedCopy copy(text);
+    rapidjson::StringStream stream(copy.CStr());
+    // The reader's stack (strings being read, and the nesting) starts in a buffer here: a small text allocates
+    // nothing for it.
+    alignas(std::max_align_t) char stackBuffer[kReaderStackBuffer];
+    rapidjson::MemoryPoolAllocator<> stackAllocator(stackBuffer, sizeof stackBuffer);
+    rapidjson::GenericReader<rapidjson::UTF8<>, rapidjson::UTF8<>, rapidjson::MemoryPoolAllocator<>> reader(
+        &stackAllocator);
     rapidjson::ParseResult parsed = reader.Parse(stream, handler);
     if (parsed || parsed.Code() == rapidjson::kParseErrorDocumentEmpty) {
         if (!parsed) result.value.Clear();

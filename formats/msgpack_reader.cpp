@@ -1,5 +1,6 @@
 #include "formats/msgpack_reader.h"
 
+#include <algorithm>
 #include <bit>
 #include <string_view>
 #include <vector>
@@ -9,13 +10,11 @@
 namespace Zarvo {
 namespace {
 
-// An open slot or container. Frames live on the heap, so nesting depth costs no stack.
+// An open array or map. Frames live on the heap, so nesting depth costs no stack.
 struct Frame {
-    explicit Frame(BindingProperty* slot) : target(slot) {}
-
-    BindingProperty* target;
-    bool container = false;
-    uint64_t announced = 0;  // items a container announced; a map counts keys and values
+    BindingProperty* container;
+    bool map;
+    uint64_t announced;  // items the container announced; a map counts keys and values
     uint64_t consumed = 0;
     std::string_view key;  // the pending map key, pointing into the input
 };
@@ -23,44 +22,45 @@ struct Frame {
 class MessagePackDecoder {
 public:
     MessagePackDecoder(const uint8_t* data, size_t size, BindingResult& result)
-        : data_(data), size_(size), result_(result) {
+        : data_(data), size_(size), result_(result), reserveBudget_(size) {
         frames_.reserve(16);
-        frames_.emplace_back(&result.value);
     }
 
     size_t Run() {
         while (result_.ok && position_ < size_) {
             bool keyExpected = false;
-            if (!FindSlot(keyExpected)) break;
+            BindingProperty* slot = FindSlot(keyExpected);
+            if (!slot && !keyExpected) break;
             uint8_t type = data_[position_++];
             if (keyExpected) ReadKey(type);
-            else ReadValue(type);
+            else ReadValue(type, *slot);
         }
         return position_;
     }
 
 private:
-    // Descends into the next item of the innermost open container; false once a complete value has been read.
-    bool FindSlot(bool& keyExpected) {
+    // The property the next value goes into: the root, or the next item of the innermost open container, which is
+    // created here. Null with keyExpected when a map key comes next, and null alone once a complete value is read.
+    BindingProperty* FindSlot(bool& keyExpected) {
+        if (!rootRead_) {
+            rootRead_ = true;
+            return &result_.value;
+        }
         while (!frames_.empty()) {
             Frame& top = frames_.back();
-            if (!top.container) return true;
             if (top.consumed == top.announced) {
                 frames_.pop_back();
                 continue;
             }
-            BindingProperty* container = top.target;
             uint64_t item = top.consumed++;
-            if (container->GetKind() == BindingProperty::Kind::Collection) {
-                frames_.emplace_back(&container->Element(static_cast<size_t>(item)));
-            } else if (item % 2 == 0) {
+            if (!top.map) return &top.container->Element(static_cast<size_t>(item));
+            if (item % 2 == 0) {
                 keyExpected = true;
-                return true;
-            } else {
-                frames_.emplace_back(&container->ChildForWrite(top.key));
+                return nullptr;
             }
+            return &top.container->ChildForWrite(top.key);
         }
-        return false;
+        return nullptr;
     }
 
     void Fail(std::string message) { result_.SetError(message); }
@@ -112,28 +112,32 @@ private:
             return;
         }
         if (type >= 0xD9 && !ReadLength(LengthWidth(type), length)) return;
-        // The container frame is still on top: keys are read into it.
         ReadText(length, frames_.back().key);
     }
 
-    void OpenContainer(bool structure, uint64_t items) {
-        Frame& slot = frames_.back();
-        slot.target->Clear();
-        if (structure) slot.target->MakeStructure();
-        else slot.target->MakeCollection();
-        slot.container = true;
-        slot.announced = structure ? items * 2 : items;
+    // A container replaces what the slot held. Room for its elements is made up front, but never for more than
+    // the bytes left could fill, nor for more elements in all than the input has bytes.
+    void OpenContainer(BindingProperty& slot, bool map, uint64_t items) {
+        slot.Clear();
+        if (map) {
+            slot.MakeStructure();
+        } else {
+            slot.MakeCollection();
+            size_t room = static_cast<size_t>(std::min<uint64_t>({items, size_ - position_, reserveBudget_}));
+            slot.Reserve(room);
+            reserveBudget_ -= room;
+        }
+        frames_.push_back({&slot, map, map ? items * 2 : items, 0, {}});
     }
 
-    void ReadValue(uint8_t type) {
-        BindingProperty& slot = *frames_.back().target;
+    void ReadValue(uint8_t type, BindingProperty& slot) {
         uint64_t number = 0;
         if (type <= 0x7F) {
             slot.SetSigned(type);
         } else if (type <= 0x8F) {
-            return OpenContainer(true, type & 0x0F);
+            return OpenContainer(slot, true, type & 0x0F);
         } else if (type <= 0x9F) {
-            return OpenContainer(false, type & 0x0F);
+            return OpenContainer(slot, false, type & 0x0F);
         } else if (type <= 0xBF || (type >= 0xD9 && type <= 0xDB)) {
             uint64_t length = type & 0x1F;
             std::string_view text;
@@ -168,13 +172,12 @@ private:
                     break;
                 case 0xDC: case 0xDD: case 0xDE: case 0xDF:
                     if (!ReadLength(LengthWidth(type), number)) return;
-                    return OpenContainer(type >= 0xDE, number);
+                    return OpenContainer(slot, type >= 0xDE, number);
                 default:  // 0xC1 (never used), ext and fixext
                     return Fail(FormatString("Invalid MessagePack data at position %1.",
                                              static_cast<uint64_t>(position_)));
             }
         }
-        frames_.pop_back();
     }
 
     bool ReadBytes(uint64_t length, BindingProperty& slot) {
@@ -197,6 +200,8 @@ private:
     size_t size_;
     size_t position_ = 0;
     BindingResult& result_;
+    bool rootRead_ = false;
+    size_t reserveBudget_;
     std::vector<Frame> frames_;
 };
 

@@ -189,7 +189,9 @@ void ClearPluginValue(PluginValue& root) {
             default:
                 break;
         }
-        value = PluginValue{};
+        // All eight payload bytes: PluginValue{} sets only the union's first member, a single byte.
+        value.kind = PluginValueNull;
+        value.payload.u64 = 0;
     }
     for (void* block : blocks) Release(block);
 }

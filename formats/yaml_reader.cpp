@@ -142,8 +142,8 @@ private:
         }
     }
 
+    // Callers check for an anchor first: building the entry copies the path or the key.
     bool DefineAnchor(const yaml_char_t* name, Anchor anchor, const yaml_event_t& event) {
-        if (!name) return true;
         std::string key(reinterpret_cast<const char*>(name));
         if (!anchors_.emplace(key, std::move(anchor)).second) {
             Fail("Duplicate occurrence of anchor \"%1\". At line: %2 col: %3", key, event);
@@ -153,8 +153,9 @@ private:
     }
 
     bool DefineNodeAnchor(const yaml_char_t* name, const yaml_event_t& event) {
+        if (!name) return true;
         if (!DefineAnchor(name, {false, {}, path_}, event)) return false;
-        if (name) frames_.back().anchor = reinterpret_cast<const char*>(name);
+        frames_.back().anchor = reinterpret_cast<const char*>(name);
         return true;
     }
 
@@ -184,7 +185,7 @@ private:
         if (Target().GetKind() == BindingProperty::Kind::Structure) {
             if (scalar.tag && !Equals(scalar.tag, kStrTag))
                 return Fail("Invalid mapping key. Only string scalar keys are allowed. At line: %1 col: %2", event);
-            if (!DefineAnchor(scalar.anchor, {true, std::string(text), {}}, event)) return;
+            if (scalar.anchor && !DefineAnchor(scalar.anchor, {true, std::string(text), {}}, event)) return;
             pendingKey_ = text;
             hasPendingKey_ = true;
             return;

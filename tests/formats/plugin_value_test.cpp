@@ -49,6 +49,15 @@ TEST(PluginValue, StructureBecomesOwnedEntriesAndClearReleasesAll) {
     EXPECT_EQ(stats.releases - releasesBefore, 5u);
 }
 
+// Found by fuzzing: clearing wrote only the first byte of the payload, leaving the rest of a number behind.
+TEST(PluginValue, ClearZeroesTheWholePayload) {
+    PluginValue value{PluginValueSigned, {}};
+    value.payload.i64 = -1;
+    ClearPluginValue(value);
+    EXPECT_EQ(+value.kind, uint32_t{PluginValueNull});
+    EXPECT_EQ(+value.payload.u64, 0u);
+}
+
 TEST(PluginValue, ScalarsAndBlobsTravelByKind) {
     struct Case {
         BindingProperty property;

@@ -1,0 +1,272 @@
+// Throughput of the body readers against RapidJSON, nlohmann::json, msgpack-c, yaml-cpp and a bare libyaml event
+// loop, each on the same generated text.
+#include <benchmark/benchmark.h>
+#include <rapidjson/document.h>
+#include <rapidjson/reader.h>
+#include <yaml.h>
+
+#include <cstdint>
+#include <msgpack.hpp>
+#include <nlohmann/json.hpp>
+#include <string>
+#include <vector>
+#include <yaml-cpp/yaml.h>
+
+#include "formats/json_reader.h"
+#include "formats/msgpack_reader.h"
+#include "formats/yaml_reader.h"
+
+namespace {
+
+using namespace Zarvo;
+
+// A small deterministic generator, so that every run reads the same inputs.
+class Random {
+public:
+    uint32_t Next(uint32_t bound) {
+        state_ = state_ * 6364136223846793005ull + 1442695040888963407ull;
+        return static_cast<uint32_t>(state_ >> 33) % bound;
+    }
+
+private:
+    uint64_t state_ = 42;
+};
+
+// The shape of an end-of-game statistics block.
+struct GameRecord {
+    std::string gameMode, gameType, queueType;
+    std::vector<std::string> gameMutators;
+    bool leveledUp;
+    std::vector<int> newSpells;
+    int previousLevel, zpEarned;
+};
+
+std::vector<GameRecord> MakeRecords(size_t count) {
+    static const char* const modes[] = {"CLASSIC", "ARAM", "URF", "TUTORIAL", "PRACTICETOOL"};
+    static const char* const types[] = {"MATCHED_GAME", "CUSTOM_GAME", "TUTORIAL_GAME"};
+    static const char* const queues[] = {"NORMAL", "RANKED_SOLO_5x5", "RANKED_FLEX_SR", "ARAM_UNRANKED_5x5", "BOT"};
+    Random random;
+    std::vector<GameRecord> records(count);
+    for (GameRecord& record : records) {
+        record.gameMode = modes[random.Next(5)];
+        record.gameType = types[random.Next(3)];
+        record.queueType = queues[random.Next(5)];
+        for (uint32_t i = random.Next(4); i > 0; --i)
+            record.gameMutators.push_back("mutator-" + std::to_string(random.Next(100)));
+        record.leveledUp = random.Next(2) == 1;
+        for (uint32_t i = random.Next(4); i > 0; --i) record.newSpells.push_back(static_cast<int>(random.Next(40)));
+        record.previousLevel = static_cast<int>(random.Next(500));
+        record.zpEarned = static_cast<int>(random.Next(3000));
+    }
+    return records;
+}
+
+const std::vector<GameRecord>& Records() {
+    static const std::vector<GameRecord> records = MakeRecords(10000);
+    return records;
+}
+
+std::string Quoted(const std::string& text) { return '"' + text + '"'; }
+
+template <class Item, class Write>
+std::string Joined(const std::vector<Item>& items, Write write) {
+    std::string text;
+    for (const Item& item : items) text += (text.empty() ? "" : ",") + write(item);
+    return text;
+}
+
+std::string RecordsJson() {
+    std::string text = "[";
+    for (const GameRecord& r : Records()) {
+        if (text.size() > 1) text += ',';
+        text += "{\"gameMode\":" + Quoted(r.gameMode) + ",\"gameMutators\":[" + Joined(r.gameMutators, Quoted) +
+                "],\"gameType\":" + Quoted(r.gameType) + ",\"queueType\":" + Quoted(r.queueType) +
+                ",\"leveledUp\":" + (r.leveledUp ? "true" : "false") + ",\"newSpells\":[" +
+                Joined(r.newSpells, [](int n) { return std::to_string(n); }) +
+                "],\"previousLevel\":" + std::to_string(r.previousLevel) +
+                ",\"zpEarned\":" + std::to_string(r.zpEarned) + "}";
+    }
+    return text + "]";
+}
+
+std::string RecordsYaml() {
+    std::string text;
+    for (const GameRecord& r : Records()) {
+        text += "- gameMode: " + r.gameMode + "\n  gameMutators: [" + Joined(r.gameMutators, [](auto& s) { return s; }) +
+                "]\n  gameType: " + r.gameType + "\n  queueType: " + r.queueType +
+                "\n  leveledUp: " + (r.leveledUp ? "true" : "false") + "\n  newSpells: [" +
+                Joined(r.newSpells, [](int n) { return std::to_string(n); }) +
+                "]\n  previousLevel: " + std::to_string(r.previousLevel) +
+                "\n  zpEarned: " + std::to_string(r.zpEarned) + "\n";
+    }
+    return text;
+}
+
+std::string RecordsMessagePack() {
+    msgpack::sbuffer buffer;
+    msgpack::packer<msgpack::sbuffer> packer(buffer);
+    packer.pack_array(static_cast<uint32_t>(Records().size()));
+    for (const GameRecord& r : Records()) {
+        packer.pack_map(8);
+        packer.pack("gameMode").pack(r.gameMode);
+        packer.pack("gameMutators").pack(r.gameMutators);
+        packer.pack("gameType").pack(r.gameType);
+        packer.pack("queueType").pack(r.queueType);
+        packer.pack("leveledUp").pack(r.leveledUp);
+        packer.pack("newSpells").pack(r.newSpells);
+        packer.pack("previousLevel").pack(r.previousLevel);
+        packer.pack("zpEarned").pack(r.zpEarned);
+    }
+    return {buffer.data(), buffer.size()};
+}
+
+// 200,000 numbers: integers of every size, negative ones, and decimals with and without exponents.
+std::string NumbersJson() {
+    Random random;
+    std::string text = "[";
+    for (int i = 0; i < 200000; ++i) {
+        if (i) text += ',';
+        switch (random.Next(4)) {
+            case 0: text += std::to_string(random.Next(1000)); break;
+            case 1: text += std::to_string(uint64_t{random.Next(UINT32_MAX)} * 4000000007u); break;
+            case 2: text += '-' + std::to_string(random.Next(100000)); break;
+            default: text += std::to_string(random.Next(100000)) + '.' + std::to_string(random.Next(1000)) + "e-3";
+        }
+    }
+    return text + "]";
+}
+
+// 1,000 strings of about 1 KB, with quote, backslash, control and \u escapes among plain text.
+std::string LongStringsJson() {
+    static const char* const pieces[] = {"The quick brown fox ", "jumps over ", "\\\"the\\\" lazy dog",
+                                         "\\n", "\\t", "\\\\", "caf\\u00e9 ", "\\ud83d\\ude00", "plain text "};
+    Random random;
+    std::string text = "[";
+    for (int i = 0; i < 1000; ++i) {
+        text += i ? ",\"" : "\"";
+        for (size_t start = text.size(); text.size() - start < 1000;) text += pieces[random.Next(9)];
+        text += '"';
+    }
+    return text + "]";
+}
+
+const std::string kAcknowledgement = R"({"seenThisEvent":true,"newSummonerLevel":30})";
+
+const std::string& Input(const std::string& name) {
+    static const std::string records = RecordsJson(), numbers = NumbersJson(), strings = LongStringsJson(),
+                             yaml = RecordsYaml(), messagePack = RecordsMessagePack();
+    if (name == "records") return records;
+    if (name == "numbers") return numbers;
+    if (name == "strings") return strings;
+    if (name == "records.yaml") return yaml;
+    if (name == "records.msgpack") return messagePack;
+    return kAcknowledgement;
+}
+
+template <class Parse>
+void Run(benchmark::State& state, const std::string& text, Parse parse) {
+    for (auto _ : state) parse(text);
+    state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * text.size()));
+}
+
+void JsonReader(benchmark::State& state, const char* input) {
+    Run(state, Input(input), [](const std::string& text) {
+        BindingResult result = ParseJson(text);
+        benchmark::DoNotOptimize(result.ok);
+    });
+}
+
+void RapidJsonDocument(benchmark::State& state, const char* input) {
+    Run(state, Input(input), [](const std::string& text) {
+        rapidjson::Document document;
+        document.Parse(text.data(), text.size());
+        benchmark::DoNotOptimize(document.HasParseError());
+    });
+}
+
+void RapidJsonSaxOnly(benchmark::State& state, const char* input) {
+    Run(state, Input(input), [](const std::string& text) {
+        rapidjson::BaseReaderHandler<> handler;
+        rapidjson::StringStream stream(text.c_str());
+        rapidjson::Reader reader;
+        benchmark::DoNotOptimize(reader.Parse(stream, handler).IsError());
+    });
+}
+
+void NlohmannJson(benchmark::State& state, const char* input) {
+    Run(state, Input(input), [](const std::string& text) {
+        nlohmann::json document = nlohmann::json::parse(text);
+        benchmark::DoNotOptimize(document.size());
+    });
+}
+
+void MessagePackReader(benchmark::State& state, const char* input) {
+    Run(state, Input(input), [](const std::string& text) {
+        size_t consumed = 0;
+        BindingResult result = DecodeMessagePack(reinterpret_cast<const uint8_t*>(text.data()), text.size(), consumed);
+        benchmark::DoNotOptimize(result.ok);
+    });
+}
+
+void MsgpackCUnpack(benchmark::State& state, const char* input) {
+    Run(state, Input(input), [](const std::string& text) {
+        msgpack::object_handle handle = msgpack::unpack(text.data(), text.size());
+        benchmark::DoNotOptimize(handle.get().type);
+    });
+}
+
+void YamlReader(benchmark::State& state, const char* input) {
+    Run(state, Input(input), [](const std::string& text) {
+        BindingResult result = ReadYaml(text);
+        benchmark::DoNotOptimize(result.ok);
+    });
+}
+
+void YamlCppLoad(benchmark::State& state, const char* input) {
+    Run(state, Input(input), [](const std::string& text) {
+        YAML::Node node = YAML::Load(text);
+        benchmark::DoNotOptimize(node.size());
+    });
+}
+
+void LibyamlEvents(benchmark::State& state, const char* input) {
+    Run(state, Input(input), [](const std::string& text) {
+        yaml_parser_t parser;
+        yaml_parser_initialize(&parser);
+        yaml_parser_set_encoding(&parser, YAML_UTF8_ENCODING);
+        yaml_parser_set_input_string(&parser, reinterpret_cast<const unsigned char*>(text.data()), text.size());
+        yaml_event_t event;
+        bool more = true;
+        while (more && yaml_parser_parse(&parser, &event)) {
+            more = event.type != YAML_STREAM_END_EVENT;
+            yaml_event_delete(&event);
+        }
+        yaml_parser_delete(&parser);
+    });
+}
+
+}  // namespace
+
+BENCHMARK_CAPTURE(JsonReader, records, "records");
+BENCHMARK_CAPTURE(RapidJsonDocument, records, "records");
+BENCHMARK_CAPTURE(RapidJsonSaxOnly, records, "records");
+BENCHMARK_CAPTURE(NlohmannJson, records, "records");
+BENCHMARK_CAPTURE(JsonReader, numbers, "numbers");
+BENCHMARK_CAPTURE(RapidJsonDocument, numbers, "numbers");
+BENCHMARK_CAPTURE(RapidJsonSaxOnly, numbers, "numbers");
+BENCHMARK_CAPTURE(NlohmannJson, numbers, "numbers");
+BENCHMARK_CAPTURE(JsonReader, strings, "strings");
+BENCHMARK_CAPTURE(RapidJsonDocument, strings, "strings");
+BENCHMARK_CAPTURE(RapidJsonSaxOnly, strings, "strings");
+BENCHMARK_CAPTURE(NlohmannJson, strings, "strings");
+BENCHMARK_CAPTURE(JsonReader, acknowledgement, "acknowledgement");
+BENCHMARK_CAPTURE(RapidJsonDocument, acknowledgement, "acknowledgement");
+BENCHMARK_CAPTURE(RapidJsonSaxOnly, acknowledgement, "acknowledgement");
+BENCHMARK_CAPTURE(NlohmannJson, acknowledgement, "acknowledgement");
+BENCHMARK_CAPTURE(MessagePackReader, records, "records.msgpack");
+BENCHMARK_CAPTURE(MsgpackCUnpack, records, "records.msgpack");
+BENCHMARK_CAPTURE(YamlReader, records, "records.yaml");
+BENCHMARK_CAPTURE(YamlCppLoad, records, "records.yaml");
+BENCHMARK_CAPTURE(LibyamlEvents, records, "records.yaml");
+
+BENCHMARK_MAIN();
