@@ -6,6 +6,7 @@
 
 #include "formats/json_reader.h"
 #include "formats/msgpack_reader.h"
+#include "platform/allocation.h"
 #include "support/describe.h"
 
 namespace Zarvo {
@@ -95,6 +96,19 @@ TEST(MessagePackReader, DeepNestingCostsNoStack) {
     size_t consumed = 0;
     EXPECT_TRUE(DecodeMessagePack(deep.data(), deep.size(), consumed).ok);
     EXPECT_EQ(consumed, deep.size());
+}
+
+// Room for array elements is made up front, but nested arrays that each announce 2^32 - 1 elements must not
+// reserve more elements in all than the input has bytes.
+TEST(MessagePackReader, AnnouncedCountsReserveNoMoreThanTheInputCanFill) {
+    std::vector<uint8_t> nested;
+    for (int i = 0; i < 20000; ++i) nested.insert(nested.end(), {0xDD, 0xFF, 0xFF, 0xFF, 0xFF});
+    const auto& stats = ProcessAllocationStatistics();
+    uint64_t before = stats.bytesAllocated;
+    size_t consumed = 0;
+    EXPECT_TRUE(DecodeMessagePack(nested.data(), nested.size(), consumed).ok);
+    EXPECT_EQ(consumed, nested.size());
+    EXPECT_LT(stats.bytesAllocated - before, nested.size() * 64);
 }
 
 std::vector<uint8_t> FromHex(std::string_view hex) {
