@@ -188,6 +188,24 @@ TEST_F(Tracker, FailedListsStillPublishAndOnlyTheQueueFailureIsLogged) {
     EXPECT_TRUE(text.ends_with("queues down")) << text;
 }
 
+TEST_F(Tracker, ListsThatDoNotConvertCountAsFailedRequests) {
+    BindingProperty text;
+    text.SetString("not a list");
+    core.SetValue(kSpellsUri, text);
+    core.SetValue(kQueuesUri, text);
+    const size_t logsBefore = core.logs.size();
+    EndGame(true, 9);
+    const BindingProperty event = Last();
+    EXPECT_EQ(Number(event, "newSummonerLevel"), 10u);
+    EXPECT_EQ(Describe(event.Child("newSpells")), "[]");
+    EXPECT_EQ(Describe(event.Child("newQueues")), "[]");
+    ASSERT_EQ(core.logs.size(), logsBefore + 1);
+    EXPECT_EQ(core.logs.back().text,
+              "kiv-player-level-up: Failed to get all available game queues, not adding to level up message Error "
+              "converting response for GET /kiv-game-queues/v1/queues: Couldn't assign value to '<result>' of type "
+              "vector because the input not a collection.");
+}
+
 TEST_F(Tracker, OnlyTheRisingEdgeOfTheLoginForgetsTheEvent) {
     LogIn();
     EndGame(true, 6);
