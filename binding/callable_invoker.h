@@ -2,6 +2,7 @@
 // callable runs on invoke, and its result is converted into the response.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <span>
@@ -36,6 +37,18 @@ struct CallableSignature<R (C::*)(Args...) noexcept> : CallableSignature<R (*)(A
 template <class C, class R, class... Args>
 struct CallableSignature<R (C::*)(Args...) const noexcept> : CallableSignature<R (*)(Args...)> {};
 
+// Converts the argument at `index` into its native value under the argument's name; an optional argument without a
+// value keeps its default. Returns whether the response is still good.
+template <class T>
+bool ConvertBoundArgument(BindingResult& response, T& value, std::span<BindingProperty> arguments, size_t index,
+                          const BindingFunctionInfo& function) {
+    const BindingProperty& input = index < arguments.size() ? arguments[index] : BindingProperty::EmptyNode();
+    const BindingArgumentInfo* info = index < function.arguments.size() ? &function.arguments[index] : nullptr;
+    if (input.IsEmpty() && info && info->optional) return true;
+    ConvertFromProperty(response, value, input, info ? info->name.c_str() : "<value>", *function.registry);
+    return response.ok;
+}
+
 template <class Callable, class Result, class... Args>
 class CallableInvoker final : public BindingInvoker {
 public:
@@ -68,18 +81,11 @@ public:
 private:
     using Values = std::tuple<std::remove_cvref_t<Args>...>;
 
+    // Stops at the first failure, whose message is the one reported.
     template <size_t... Index>
     void ConvertArguments(BindingResult& response, Values& values,
                           [[maybe_unused]] std::span<BindingProperty> arguments, std::index_sequence<Index...>) {
-        (ConvertArgument(response, std::get<Index>(values), arguments, Index), ...);
-    }
-
-    template <class T>
-    void ConvertArgument(BindingResult& response, T& value, std::span<BindingProperty> arguments, size_t index) {
-        const BindingProperty& input = index < arguments.size() ? arguments[index] : BindingProperty::EmptyNode();
-        const BindingArgumentInfo* info = index < function_.arguments.size() ? &function_.arguments[index] : nullptr;
-        if (input.IsEmpty() && info && info->optional) return;
-        ConvertFromProperty(response, value, input, info ? info->name.c_str() : "<value>", *function_.registry);
+        static_cast<void>((ConvertBoundArgument(response, std::get<Index>(values), arguments, Index, function_) && ...));
     }
 
     Callable callable_;

@@ -133,17 +133,7 @@ private:
     void ConvertArguments(BindingResult& response, Values& values,
                           [[maybe_unused]] std::span<BindingProperty> arguments, std::index_sequence<Index...>) {
         // Stops at the first failure, whose message is the one reported.
-        static_cast<void>((ConvertArgument(response, std::get<Index>(values), arguments, Index) && ...));
-    }
-
-    // An optional argument without a value keeps its default.
-    template <class T>
-    bool ConvertArgument(BindingResult& response, T& value, std::span<BindingProperty> arguments, size_t index) {
-        const BindingProperty& input = index < arguments.size() ? arguments[index] : BindingProperty::EmptyNode();
-        const BindingArgumentInfo* info = index < function_.arguments.size() ? &function_.arguments[index] : nullptr;
-        if (input.IsEmpty() && info && info->optional) return true;
-        ConvertFromProperty(response, value, input, info ? info->name.c_str() : "<value>", registry_);
-        return response.ok;
+        static_cast<void>((ConvertBoundArgument(response, std::get<Index>(values), arguments, Index, function_) && ...));
     }
 
     template <class Result>
