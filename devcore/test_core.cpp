@@ -192,7 +192,10 @@ void KIV_CDECL TestCore::WriteLog(const PluginCoreApi* api, int32_t level, const
     LogLine& line = core.logs.emplace_back(LogLine{level, text ? text : "", std::string(PluginName(api))});
     std::string told = "  log     " + LogLevelName(level);
     told.resize(std::max<size_t>(told.size() + 1, 17), ' ');
-    core.Tell(told + (line.plugin.empty() ? "" : line.plugin + ": ") + line.text);
+    // A text that names its plugin already is told as it is.
+    const bool named = line.plugin.empty() || (line.text.starts_with(line.plugin) &&
+                                                std::string_view(line.text).substr(line.plugin.size()).starts_with(":"));
+    core.Tell(told + (named ? "" : line.plugin + ": ") + line.text);
 }
 
 }  // namespace Zarvo::DevCore

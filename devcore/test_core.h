@@ -73,6 +73,10 @@ struct SentRequest {
 
 // A request to a loaded plugin's function, as a core fills it.
 struct CallRequest {
+    CallRequest() = default;
+    CallRequest(std::string method, std::string path, std::string query = {})
+        : method(std::move(method)), path(std::move(path)), query(std::move(query)) {}
+
     std::string method;  // "GET", "POST", "PUT", "DELETE", "PATCH", ... (any other name travels as text)
     std::string path;    // without the query
     std::string query;   // without '?', may be empty
