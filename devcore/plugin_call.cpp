@@ -103,18 +103,6 @@ CallResult ReadResponse(PluginResponseRecord& response) {
     return result;
 }
 
-std::string ResultForStory(const CallResult& result) {
-    if (!result.error.empty()) {
-        BindingProperty error;
-        error.ChildForWrite("error").SetString(result.error);
-        return std::to_string(result.status) + " " + ValueForStory(error);
-    }
-    if (!result.streamed.empty() && result.value.IsEmpty())
-        return std::to_string(result.status) + " (a streamed body of " + std::to_string(result.streamed.size()) +
-               " bytes)";
-    return std::to_string(result.status) + " " + ValueForStory(result.value);
-}
-
 }  // namespace
 
 const TestCore::Route* TestCore::FindRoute(uint32_t method, std::string_view methodName, std::string_view path,
@@ -163,7 +151,7 @@ CallResult TestCore::Call(const CallRequest& request) {
         CallResult result;
         result.status = pathServed ? 405 : 404;
         result.error = pathServed ? "Method not allowed" : "Not found";
-        Tell("< " + ResultForStory(result));
+        Tell("< " + CallResultForStory(result));
         return result;
     }
 
@@ -192,7 +180,7 @@ CallResult TestCore::Call(const CallRequest& request) {
     route->entry->dispatch(&response, &record);
     CallResult result = ReadResponse(response);
     if (response.free) response.free(&response);
-    Tell("< " + ResultForStory(result));
+    Tell("< " + CallResultForStory(result));
     return result;
 }
 

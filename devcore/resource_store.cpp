@@ -111,7 +111,7 @@ void TestCore::Remove(const std::string& url) { resources_.erase(url); }
 void TestCore::Put(std::string uri, const BindingProperty& value, std::string_view eventType) {
     Entry entry(*this);
     Tell("> PUT " + uri + " " + ValueForStory(value));
-    if (eventType.empty()) eventType = resources_.contains(uri) ? "Update" : "Create";
+    if (eventType.empty()) eventType = IsStored(uri) ? "Update" : "Create";
     SetValue(uri, value);
     DeliverResourceEvent(uri, eventType, value);
 }
@@ -141,6 +141,13 @@ void TestCore::DeliverResourceEvent(const std::string& uri, std::string_view eve
 }
 
 CallResult TestCore::Fetch(const std::string& uri) {
+    Tell("> GET " + uri);
+    CallResult result = FetchQuietly(uri);
+    Tell("< " + CallResultForStory(result));
+    return result;
+}
+
+CallResult TestCore::FetchQuietly(const std::string& uri) const {
     CallResult result;
     const auto found = resources_.find(uri);
     if (found == resources_.end()) {

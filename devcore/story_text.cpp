@@ -58,6 +58,18 @@ std::string BodyForStory(std::string_view body, std::string_view contentType) {
     return isJson ? shown : "(" + std::string(contentType) + ") " + shown;
 }
 
+std::string CallResultForStory(const CallResult& result) {
+    if (!result.error.empty()) {
+        BindingProperty error;
+        error.ChildForWrite("error").SetString(result.error);
+        return std::to_string(result.status) + " " + ValueForStory(error);
+    }
+    if (!result.streamed.empty() && result.value.IsEmpty())
+        return std::to_string(result.status) + " (a streamed body of " + std::to_string(result.streamed.size()) +
+               " bytes)";
+    return std::to_string(result.status) + " " + ValueForStory(result.value);
+}
+
 uint32_t MethodCode(std::string_view method) {
     for (uint32_t code = 1; code <= 7; ++code)
         if (MethodName(static_cast<Method>(code)) == method) return code;

@@ -6,6 +6,7 @@
 #include <string_view>
 
 #include "binding/property.h"
+#include "devcore/test_core.h"
 
 namespace Zarvo::DevCore {
 
@@ -21,6 +22,9 @@ std::string EventPayloadForStory(const BindingProperty& payload);
 // A request body: its text when it is text (line breaks written \n), else its size; with its content type unless
 // that is JSON.
 std::string BodyForStory(std::string_view body, std::string_view contentType);
+
+// A call's result: its status and value, or its status and {"error": text}.
+std::string CallResultForStory(const CallResult& result);
 
 // The request method code of an HTTP method name: 1 "DELETE" ... 7 "PUT", 8 for every other name.
 uint32_t MethodCode(std::string_view method);

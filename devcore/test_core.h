@@ -127,6 +127,7 @@ public:
     // was not stored.
     void Put(std::string uri, const BindingProperty& value, std::string_view eventType = {});
     bool Delete(const std::string& uri);
+    bool IsStored(std::string_view uri) const { return resources_.find(uri) != resources_.end(); }
     // A GET of the URI answered from the store as a plugin would receive it (404 "Not found" when absent).
     CallResult Fetch(const std::string& uri);
 
@@ -209,6 +210,7 @@ private:
     static void KIV_CDECL EndWait(const PluginCoreApi* api);
     static void KIV_CDECL WriteLog(const PluginCoreApi* api, int32_t level, const char* text);
 
+    CallResult FetchQuietly(const std::string& uri) const;
     // Answers a plugin's request from the store; returns the answer in a few words.
     std::string AnswerFromStore(PluginResponseRecord& response, const std::string& url);
     // The route of a loaded plugin other than the sender that serves the request, or null.
