@@ -2,11 +2,6 @@
 
 namespace Zarvo::DevCore {
 
-std::string LevelName(int32_t level) {
-    static const char* const kNames[] = {"OKAY", "WARN", "ERROR", "ALWAYS"};
-    return level >= 0 && level < 4 ? kNames[level] : std::to_string(level);
-}
-
 std::string Step::Title() const {
     switch (action) {
         case Action::Put: return "put " + uri;

@@ -30,9 +30,6 @@ struct ExpectedEvent {
     std::optional<ExpectedValue> payload;
 };
 
-// A log level's name: OKAY, WARN, ERROR, ALWAYS for 0 to 3, else the number.
-std::string LevelName(int32_t level);
-
 struct ExpectedLog {
     std::optional<int32_t> level;  // any level when not given
     std::string text;
@@ -47,6 +44,7 @@ struct Step {
 
     std::string uri;                  // Put, Delete, Stream, Fail
     BindingProperty value;            // Put
+    std::string eventType;            // Put: "Create" or "Update" to choose the event; empty lets the store choose
     std::vector<std::string> chunks;  // Stream
     uint32_t status = 0;              // Fail
     std::string error;                // Fail

@@ -2,6 +2,7 @@
 
 #include "devcore/json_text.h"
 #include "devcore/scenario_match.h"
+#include "devcore/story_text.h"
 
 namespace Zarvo::DevCore {
 namespace {
@@ -67,10 +68,10 @@ std::optional<Mismatch> CheckEvents(const std::vector<ExpectedEvent>& expected, 
 }
 
 std::string Describe(const ExpectedLog& log) {
-    const std::string level = log.level ? LevelName(*log.level) + " " : "";
+    const std::string level = log.level ? LogLevelName(*log.level) + " " : "";
     return level + (log.partial ? "includes " + Quoted(log.text) : log.text);
 }
-std::string Describe(const LogLine& log) { return LevelName(log.level) + " " + log.text; }
+std::string Describe(const LogLine& log) { return LogLevelName(log.level) + " " + log.text; }
 
 bool Matches(const ExpectedLog& expected, const LogLine& got) {
     if (expected.level && *expected.level != got.level) return false;

@@ -7,6 +7,7 @@
 
 #include "devcore/json_text.h"
 #include "devcore/scenario_value.h"
+#include "devcore/story_text.h"
 
 namespace Zarvo::DevCore {
 namespace {
@@ -25,7 +26,7 @@ struct ActionSyntax {
     Keys keys;
 };
 const ActionSyntax kActions[] = {
-    {"put", Step::Action::Put, {"value"}},
+    {"put", Step::Action::Put, {"value", "event-type"}},
     {"delete", Step::Action::Delete, {}},
     {"stream", Step::Action::Stream, {"chunks"}},
     {"fail", Step::Action::Fail, {"status", "error"}},
@@ -113,9 +114,16 @@ private:
         status = static_cast<uint32_t>(value.GetUnsigned(0));
         return true;
     }
+    bool EventType(const YamlNode& node, std::string& eventType) {
+        if (node.kind == YamlNode::Kind::Scalar && (node.text == "Create" || node.text == "Update")) {
+            eventType = node.text;
+            return true;
+        }
+        return Fail(node, "the event-type of a put is Create or Update");
+    }
     bool Level(const YamlNode& node, int32_t& level) {
         for (int32_t i = 0; i < 4; ++i)
-            if (node.kind == YamlNode::Kind::Scalar && (node.text == LevelName(i) || node.text == std::to_string(i))) {
+            if (node.kind == YamlNode::Kind::Scalar && (node.text == LogLevelName(i) || node.text == std::to_string(i))) {
                 level = i;
                 return true;
             }
@@ -169,7 +177,8 @@ private:
                 const YamlNode* value = Find(fields, "value");
                 if (!value) return Fail(node, "a put step needs the resource's value:");
                 step.value = ToProperty(*value);
-                return true;
+                const YamlNode* eventType = Find(fields, "event-type");
+                return !eventType || EventType(*eventType, step.eventType);
             }
             case Step::Action::Delete: return Uri(subject, step.uri);
             case Step::Action::Stream: {

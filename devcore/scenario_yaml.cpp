@@ -61,7 +61,10 @@ private:
     bool SyntaxError() {
         error_.position = {parser_.problem_mark.line + 1, parser_.problem_mark.column + 1};
         error_.message = "YAML syntax error: " + Text(reinterpret_cast<const yaml_char_t*>(parser_.problem));
-        if (parser_.context) error_.message += std::string(" ") + parser_.context;
+        if (parser_.context)
+            error_.message += std::string(" ") + parser_.context + " that starts at line " +
+                              std::to_string(parser_.context_mark.line + 1) + ", column " +
+                              std::to_string(parser_.context_mark.column + 1);
         return false;
     }
     bool Fail(SourcePosition position, std::string message) {

@@ -49,7 +49,7 @@ TEST(ScenarioCheck, WordsEachUnmetExpectationWithBothSidesAsJson) {
     result.routed = true;
     result.status = 404;
     result.error = "Not found";
-    const std::vector<LogLine> logs = {{1, "slow"}};
+    const std::vector<LogLine> logs = {{1, "slow", "p"}};
 
     const std::vector<Mismatch> mismatches = CheckStep(step, &result, {}, logs);
     ASSERT_EQ(mismatches.size(), 3u);
@@ -67,7 +67,7 @@ TEST(ScenarioCheck, WordsEachUnmetExpectationWithBothSidesAsJson) {
 TEST(ScenarioCheck, EventsAreComparedInOrderAndListedWhenTheirCountDiffers) {
     Step step = RequestStep();
     const BindingProperty payload = Json(R"({"uri":"/a","data":{"level":5}})");
-    const std::vector<SentEvent> sent = {{"OnJsonApiEvent_a", payload}, {"OnJsonApiEvent", payload}};
+    const std::vector<SentEvent> sent = {{"OnJsonApiEvent_a", payload, "p"}, {"OnJsonApiEvent", payload, "p"}};
 
     step.events = std::vector<ExpectedEvent>{{"OnJsonApiEvent_a", ExpectedValue{Json(R"({"data":{"level":6}})"), true}},
                                              {"OnJsonApiEvent", std::nullopt}};
@@ -93,7 +93,7 @@ TEST(ScenarioCheck, EventsAreComparedInOrderAndListedWhenTheirCountDiffers) {
 
 TEST(ScenarioCheck, LogLinesMatchByLevelAndWholeOrIncludedText) {
     Step step = RequestStep();
-    const std::vector<LogLine> logs = {{2, "kiv-player-level-up: Failed to get queues"}, {3, "done"}};
+    const std::vector<LogLine> logs = {{2, "kiv-player-level-up: Failed to get queues", "p"}, {3, "done", "p"}};
     step.logs = std::vector<ExpectedLog>{{2, "Failed to get", true}, {std::nullopt, "done", false}};
     EXPECT_TRUE(CheckStep(step, nullptr, {}, logs).empty());
     step.logs = std::vector<ExpectedLog>{{1, "Failed to get", true}, {std::nullopt, "done", false}};

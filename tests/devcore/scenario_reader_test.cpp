@@ -50,9 +50,12 @@ steps:
   - request: POST /y
     body-text: "seenThisEvent: true"
     content-type: application/x-yaml
+  - put: /kiv-end-of-game/v1/eog-stats-block
+    value: {leveledUp: true}
+    event-type: Create
 )");
     EXPECT_EQ(scenario.plugins, (std::vector<std::string>{"build/a.so", "/abs/b.so"}));
-    ASSERT_EQ(scenario.steps.size(), 7u);
+    ASSERT_EQ(scenario.steps.size(), 8u);
 
     const Step& put = scenario.steps[0];
     EXPECT_EQ(put.action, Step::Action::Put);
@@ -65,6 +68,7 @@ steps:
     EXPECT_TRUE(put.events->empty());
     EXPECT_FALSE(put.logs.has_value());
 
+    EXPECT_EQ(put.eventType, "");
     EXPECT_EQ(scenario.steps[1].Title(), "delete /kiv-login/v1/session");
     EXPECT_EQ(scenario.steps[2].chunks, (std::vector<std::string>{R"([{"id": 4)", "}]"}));
     EXPECT_EQ(scenario.steps[3].status, 503u);
@@ -102,6 +106,7 @@ steps:
     EXPECT_EQ(get.request.contentType, "application/x-msgpack");
     EXPECT_EQ(scenario.steps[6].request.body, "seenThisEvent: true");
     EXPECT_EQ(scenario.steps[6].request.contentType, "application/x-yaml");
+    EXPECT_EQ(scenario.steps[7].eventType, "Create");
 }
 
 // Values are JSON-compatible YAML: plain scalars are typed as JSON would type them, everything else is text.
@@ -128,11 +133,13 @@ TEST(ScenarioReader, NamesTheLineAndColumnOfWhatIsMalformed) {
         const char* text;
         const char* error;
     } cases[] = {
-        {"steps:\n  - put: /a\n    value: [1, 2\n", "4:1: YAML syntax error: did not find expected ',' or ']' while parsing a flow sequence"},
-        {"steps:\n  - put: /a\n    valeu: 1\n", "3:5: unknown key 'valeu' in a put step; it takes put, value, note, events, logs"},
+        {"steps:\n  - put: /a\n    value: [1, 2\n", "4:1: YAML syntax error: did not find expected ',' or ']' while parsing a flow sequence that "
+         "starts at line 3, column 12"},
+        {"steps:\n  - put: /a\n    valeu: 1\n", "3:5: unknown key 'valeu' in a put step; it takes put, value, event-type, note, events, logs"},
         {"steps:\n  - put: /a\n    value: 1\n    delete: /b\n", "4:5: a step does one thing; this one has both put and delete"},
         {"steps:\n  - note: hello\n", "2:5: a step starts with one of put, delete, stream, fail, request"},
         {"steps:\n  - put: /a\n", "2:5: a put step needs the resource's value:"},
+        {"steps:\n  - put: /a\n    value: 1\n    event-type: Delete\n", "4:17: the event-type of a put is Create or Update"},
         {"steps:\n  - put: kiv-login\n    value: 1\n", "2:10: a resource path starts with /, like /kiv-login/v1/session"},
         {"steps:\n  - fail: /a\n    status: fourty\n    error: x\n", "3:13: a status is a whole number from 0 to 4294967295"},
         {"steps:\n  - request: get /a\n", "2:14: a request is written METHOD /path?query, like GET /kiv-player-level-up/v1/level-up"},
