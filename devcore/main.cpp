@@ -12,18 +12,21 @@ namespace {
 
 using namespace Zarvo::DevCore;
 
-constexpr const char* kUsage =
+constexpr const char* kSynopsis =
     "usage: devcore run SCENARIO... [--plugin PATH]... [-v]\n"
-    "       devcore serve --port N [--plugin PATH]...\n"
+    "       devcore serve --port N [--plugin PATH]...\n";
+
+constexpr const char* kCommands =
     "\n"
     "run    plays each scenario file with a fresh core around the plugin libraries (those the scenario names\n"
     "       under plugins: and those given with --plugin) and prints PASS or FAIL for it; a failed expectation\n"
     "       is shown as expected against got. -v tells the story: every step, request, event and log line.\n"
-    "serve  serves the plugins' routes over HTTP on 127.0.0.1:N, with the events at /events.\n"
+    "serve  serves the plugins' routes over HTTP on 127.0.0.1:N and the events they send at /events; PUT and\n"
+    "       DELETE on any other path set or delete that resource in the core's store.\n"
     "Exit status: 0 when everything passed, 1 when a scenario failed, 2 for a wrong command line.\n";
 
 int UsageError(const std::string& message) {
-    std::cerr << "devcore: " << message << "\n" << kUsage;
+    std::cerr << "devcore: " << message << "\n" << kSynopsis << "devcore --help tells more.\n";
     return 2;
 }
 
@@ -72,7 +75,7 @@ int main(int argc, char** argv) {
     if (arguments.empty()) return UsageError("no command");
     const std::string_view command = arguments[0];
     if (command == "--help" || command == "-h" || command == "help") {
-        std::cout << kUsage;
+        std::cout << kSynopsis << kCommands;
         return 0;
     }
     if (command == "run") return Run({arguments.begin() + 1, arguments.end()});
