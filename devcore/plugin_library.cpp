@@ -41,7 +41,9 @@ bool TestCore::Load(const std::string& libraryPath, std::string* error) {
         Tell("  load    failed: " + message);
         return false;
     };
-    void* library = dlopen(libraryPath.c_str(), RTLD_NOW | RTLD_LOCAL);
+    // The library stays mapped after dlclose: a plugin's process-wide caches outlive its instances by design, and
+    // a later load of the same library finds them again.
+    void* library = dlopen(libraryPath.c_str(), RTLD_NOW | RTLD_LOCAL | RTLD_NODELETE);
     if (!library) {
         const char* reason = dlerror();
         return fail(reason ? std::string(reason) : libraryPath + ": cannot be opened");

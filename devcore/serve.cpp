@@ -49,9 +49,10 @@ private:
     void (*previousTerminate_)(int) = SIG_DFL;
 };
 
+// The JSON text ends with a line break, so that a shell prompt after curl starts on a line of its own.
 void AnswerJson(httplib::Response& response, int status, const std::string& json) {
     response.status = status;
-    response.set_content(json, "application/json");
+    response.set_content(json + "\n", "application/json");
 }
 
 void AnswerError(httplib::Response& response, int status, std::string_view error) {

@@ -40,9 +40,10 @@ std::string EventPayloadForStory(const BindingProperty& payload) {
 }
 
 std::string BodyForStory(std::string_view body, std::string_view contentType) {
+    constexpr size_t kLimit = 400;
     std::string shown;
-    bool isText = true;
-    for (char c : body) {
+    bool isText = !contentType.starts_with("application/x-msgpack");
+    for (char c : body.substr(0, isText ? kLimit : 0)) {
         const auto byte = static_cast<unsigned char>(c);
         if (c == '\n') {
             shown += "\\n";
@@ -53,7 +54,11 @@ std::string BodyForStory(std::string_view body, std::string_view contentType) {
             break;
         }
     }
-    if (!isText) shown = "<" + std::to_string(body.size()) + " bytes>";
+    if (!isText) {
+        shown = "<" + std::to_string(body.size()) + " bytes>";
+    } else if (body.size() > kLimit) {
+        shown += "...";
+    }
     const bool isJson = contentType.empty() || contentType.starts_with("application/json");
     return isJson ? shown : "(" + std::string(contentType) + ") " + shown;
 }

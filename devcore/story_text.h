@@ -19,8 +19,8 @@ std::string ValueForStory(const BindingProperty& value, size_t limit = 400);
 // An event's payload; a resource event {uri, eventType, data} as its type, URI and data: Create /a/b {...}.
 std::string EventPayloadForStory(const BindingProperty& payload);
 
-// A request body: its text when it is text (line breaks written \n), else its size; with its content type unless
-// that is JSON.
+// A request body: its text, cut after 400 bytes, when it is text (line breaks written \n), else its size; with its
+// content type unless that is JSON.
 std::string BodyForStory(std::string_view body, std::string_view contentType);
 
 // A call's result: its status and value, or its status and {"error": text}.

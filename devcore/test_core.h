@@ -2,7 +2,9 @@
 // Plugins come from shared libraries (Load) or are driven in-process through Api() and InitBlock(). The core
 // records every call a plugin makes, answers requests from a resource store that plays the other plugins (or from
 // a loaded plugin that serves the URL), delivers resource events through the callbacks the plugins subscribed,
-// carries the events one plugin sends to the others, and calls the plugins' functions by method and path.
+// carries the events one plugin sends to the subscriptions of the others (once the core's current call into the
+// plugins has returned, so that no plugin is entered while it sends), and calls the plugins' functions by method
+// and path.
 #pragma once
 
 #include <cstdint>

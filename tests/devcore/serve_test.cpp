@@ -46,12 +46,14 @@ protected:
         if (method == "PUT") return client.Put(path, headers, body, contentType);
         return client.Post(path, headers, body, contentType);
     }
-    // "<status> <body>" of a request.
+    // "<status> <body>" of a request, without the line break after a JSON body.
     std::string Ask(const std::string& method, const std::string& path, const std::string& body = {},
                     const std::string& contentType = "application/json") {
         const httplib::Result result = Send(method, path, body, contentType);
         if (!result) return "no answer: " + httplib::to_string(result.error());
-        return std::to_string(result->status) + " " + result->body;
+        std::string answer = result->body;
+        if (answer.ends_with('\n')) answer.pop_back();
+        return std::to_string(result->status) + " " + answer;
     }
 
     std::ostringstream output;
@@ -129,6 +131,7 @@ TEST_F(ServeTest, PassesQueryHeadersAndBodyToThePlugins) {
     ASSERT_TRUE(echo);
     EXPECT_EQ(echo->status, 200);
     EXPECT_EQ(echo->get_header_value("Content-Type"), "application/json");
+    EXPECT_TRUE(echo->body.ends_with("}\n")) << echo->body;
     const BindingProperty value = Json(echo->body);
     EXPECT_EQ(value.Child("path").GetString(), "/kiv-fake/v1/echo/a%2Fb?x=1&y=%20");
     EXPECT_EQ(value.Child("method").GetUnsigned(0), 7u);
