@@ -1,5 +1,4 @@
 // The development core as a program: plays scenario files around plugin libraries.
-#include <cstdio>
 #include <iostream>
 #include <string>
 #include <string_view>
