@@ -1,38 +1,86 @@
-// Loads a plugin library through its C entry point, as the core does, and reports the outcome.
-#include <dlfcn.h>
+// The development core as a program: plays scenario files around plugin libraries.
+#include <iostream>
+#include <string>
+#include <string_view>
+#include <vector>
 
-#include <cstdio>
+#include "devcore/scenario_player.h"
+#include "devcore/scenario_reader.h"
 
-#include "abi/plugin_abi.h"
+namespace {
+
+using namespace Zarvo::DevCore;
+
+constexpr const char* kSynopsis =
+    "usage: devcore run SCENARIO... [--plugin PATH]... [-v]\n"
+    "       devcore serve --port N [--plugin PATH]...\n";
+
+constexpr const char* kCommands =
+    "\n"
+    "run    plays each scenario file with a fresh core around the plugin libraries (those the scenario names\n"
+    "       under plugins: and those given with --plugin) and prints PASS or FAIL for it; a failed expectation\n"
+    "       is shown as expected against got. -v tells the story: every step, request, event and log line.\n"
+    "serve  serves the plugins' routes over HTTP on 127.0.0.1:N and the events they send at /events; PUT and\n"
+    "       DELETE on any other path set or delete that resource in the core's store.\n"
+    "Exit status: 0 when everything passed, 1 when a scenario failed, 2 for a wrong command line.\n";
+
+int UsageError(const std::string& message) {
+    std::cerr << "devcore: " << message << "\n" << kSynopsis << "devcore --help tells more.\n";
+    return 2;
+}
+
+int Run(const std::vector<std::string_view>& arguments) {
+    std::vector<std::string> files;
+    PlayOptions options;
+    for (size_t i = 0; i < arguments.size(); ++i) {
+        const std::string_view argument = arguments[i];
+        if (argument == "--plugin") {
+            if (++i == arguments.size()) return UsageError("--plugin needs a library path");
+            options.plugins.emplace_back(arguments[i]);
+        } else if (argument.starts_with("--plugin=")) {
+            options.plugins.emplace_back(argument.substr(9));
+        } else if (argument == "-v" || argument == "--verbose") {
+            options.story = [](std::string_view line) { std::cout << line << "\n"; };
+        } else if (argument.starts_with("-")) {
+            return UsageError("unknown option " + std::string(argument));
+        } else {
+            files.emplace_back(argument);
+        }
+    }
+    if (files.empty()) return UsageError("run needs at least one scenario file");
+
+    size_t failed = 0;
+    for (const std::string& file : files) {
+        Scenario scenario;
+        std::string error;
+        const bool read = ReadScenario(file, scenario, error);
+        if (!read) std::cout << error << "\n";
+        const bool passed = read && PlayScenario(scenario, options, std::cout);
+        if (options.story) std::cout << "\n";
+        std::cout << (passed ? "PASS " : "FAIL ") << file;
+        if (passed) std::cout << " (" << scenario.steps.size() << (scenario.steps.size() == 1 ? " step)" : " steps)");
+        std::cout << std::endl;
+        failed += passed ? 0 : 1;
+    }
+    if (files.size() > 1)
+        std::cout << files.size() - failed << " of " << files.size() << " scenarios passed" << std::endl;
+    return failed == 0 ? 0 : 1;
+}
+
+}  // namespace
 
 int main(int argc, char** argv) {
-    if (argc != 2) {
-        std::fprintf(stderr, "usage: devcore PLUGIN.so\n");
-        return 2;
+    const std::vector<std::string_view> arguments(argv + 1, argv + argc);
+    if (arguments.empty()) return UsageError("no command");
+    const std::string_view command = arguments[0];
+    if (command == "--help" || command == "-h" || command == "help") {
+        std::cout << kSynopsis << kCommands;
+        return 0;
     }
-    void* library = dlopen(argv[1], RTLD_NOW | RTLD_LOCAL);
-    if (!library) {
-        std::fprintf(stderr, "devcore: %s\n", dlerror());
-        return 1;
-    }
-    auto load = reinterpret_cast<PluginLoadFunction>(dlsym(library, "load_kiv_player_level_up"));
-    if (!load) {
-        std::fprintf(stderr, "devcore: no entry point load_kiv_player_level_up\n");
-        return 1;
-    }
-    PluginLoadBlock block{18, 0, 0, nullptr, nullptr, nullptr, nullptr};
-    load(&block);
-    if (!block.entryTable) {
-        std::printf("plugin refused to load (core API 18.0.0)\n");
-        return 1;
-    }
-    std::printf("loaded \"%s\": plugin API %u.%u.%u\n", block.shortName, block.versionMajor, block.versionMinor,
-                block.versionPatch);
-    PluginMemoryStats stats{};
-    block.entryTable->GetMemoryStats(block.instance, &stats);
-    std::printf("memory: %llu allocations, %llu bytes\n", static_cast<unsigned long long>(stats.allocations),
-                static_cast<unsigned long long>(stats.bytesAllocated));
-    block.entryTable->Destroy(block.instance);
-    dlclose(library);
-    return 0;
+    if (command == "run") return Run({arguments.begin() + 1, arguments.end()});
+
+    // The serve command goes here: its options (--port N, --plugin PATH...) read into a ServeOptions and handed to
+    // int Serve(const ServeOptions&) of devcore/serve.h.
+
+    return UsageError("unknown command " + std::string(command));
 }

@@ -1,128 +1,87 @@
 #include "devcore/test_core.h"
 
 #include <algorithm>
-#include <cstring>
 
+#include "devcore/json_text.h"
+#include "devcore/loaded_plugin.h"
+#include "devcore/story_text.h"
 #include "formats/plugin_value.h"
-#include "platform/allocation.h"
+#include "remoting/method.h"
 
 namespace Zarvo::DevCore {
-namespace {
-
-// The body of one streamed answer, handed out a chunk per read.
-struct Stream {
-    StreamScript script;
-    TestCore* core;
-    size_t next = 0;
-    size_t offset = 0;  // within the current chunk, when a read's buffer was smaller than the chunk
-    int reads = 0;
-
-    bool Ended() const { return next >= script.chunks.size(); }
-    // Moves past a chunk that was handed out whole; the last one stays when it repeats.
-    void FinishChunk() {
-        offset = 0;
-        if (!(script.repeatLast && next + 1 == script.chunks.size())) ++next;
-    }
-};
-
-uint8_t KIV_CDECL ReadStream(void* object, uint8_t* buffer, uint32_t* count, uint8_t* moreToCome) {
-    auto& stream = *static_cast<Stream*>(object);
-    const int read = stream.reads++;
-    ++stream.core->streamReads;
-    const uint32_t room = *count;
-    uint32_t written = 0;
-    if (read != stream.script.failingRead && !stream.Ended()) {
-        const std::string& chunk = stream.script.chunks[stream.next];
-        written = static_cast<uint32_t>(std::min<size_t>(room, chunk.size() - stream.offset));
-        std::memcpy(buffer, chunk.data() + stream.offset, written);
-        stream.offset += written;
-        if (stream.offset == chunk.size()) stream.FinishChunk();
-    }
-    stream.core->calls.push_back("StreamRead " + std::to_string(written));
-    if (read == stream.script.failingRead) return 0;
-    *count = read == stream.script.overReportingRead ? room + 1 : written;
-    *moreToCome = !stream.Ended();
-    return 1;
-}
-
-void KIV_CDECL ReleaseStream(void* object) {
-    auto* stream = static_cast<Stream*>(object);
-    ++stream->core->streamsReleased;
-    stream->core->calls.push_back("StreamRelease");
-    delete stream;
-}
-
-size_t freedResponses = 0;
-
-void KIV_CDECL FreeResponse(PluginResponseRecord* response) {
-    ++freedResponses;
-    ClearPluginValue(response->result);
-    Release(response->errorText);
-    *response = PluginResponseRecord{};
-}
-
-}  // namespace
 
 TestCore::TestCore()
     : table_{{SendRequest, nullptr, SendEvent, SubscribeEvent, UnsubscribeEvent, nullptr, Yield, BeginWait, EndWait,
               WriteLog},
-             this} {}
+             this,
+             nullptr} {}
 
-TestCore::~TestCore() = default;
-
-size_t TestCore::FreedResponses() { return freedResponses; }
-
-TestCore& TestCore::From(const PluginCoreApi* api) {
-    return *reinterpret_cast<const ApiTable*>(api)->core;
+TestCore::~TestCore() {
+    Entry entry(*this);
+    while (!plugins_.empty()) {
+        Unload(*plugins_.back());
+        plugins_.pop_back();
+    }
 }
 
-void TestCore::SetValue(std::string url, const BindingProperty& value) {
-    ResourceAnswer answer;
-    answer.value = value;
-    resources_[std::move(url)] = std::move(answer);
+TestCore::Entry::~Entry() {
+    if (--core_.depth_ == 0) core_.DeliverQueuedEvents();
 }
 
-void TestCore::SetStream(std::string url, std::vector<std::string> chunks, int failingRead) {
-    SetStream(std::move(url), StreamScript{std::move(chunks), failingRead});
+TestCore::ApiTable& TestCore::Table(const PluginCoreApi* api) {
+    return *const_cast<ApiTable*>(reinterpret_cast<const ApiTable*>(api));
 }
 
-void TestCore::SetStream(std::string url, StreamScript script) {
-    ResourceAnswer answer;
-    answer.kind = ResourceAnswer::Kind::Stream;
-    answer.stream = std::move(script);
-    resources_[std::move(url)] = std::move(answer);
+std::string_view TestCore::PluginName(const PluginCoreApi* api) {
+    const LoadedPlugin* plugin = Table(api).plugin;
+    return plugin ? std::string_view(plugin->name) : std::string_view();
 }
 
-void TestCore::SetError(std::string url, uint32_t status, std::string error) {
-    ResourceAnswer answer;
-    answer.kind = ResourceAnswer::Kind::Error;
-    answer.status = status;
-    answer.error = std::move(error);
-    resources_[std::move(url)] = std::move(answer);
+uint32_t TestCore::HandleOf(const PluginCoreApi* api) {
+    const LoadedPlugin* plugin = Table(api).plugin;
+    return plugin ? plugin->init.pluginHandle : From(api).pluginHandle_;
 }
 
-void TestCore::SetInvalidValue(std::string url, uint32_t kind) {
-    ResourceAnswer answer;
-    answer.kind = ResourceAnswer::Kind::InvalidValue;
-    answer.invalidKind = kind;
-    resources_[std::move(url)] = std::move(answer);
+void TestCore::SetStory(std::function<void(std::string_view line)> story) { story_ = std::move(story); }
+
+void TestCore::SetEventListener(std::function<void(const SentEvent&)> listener) {
+    eventListener_ = std::move(listener);
 }
 
-void TestCore::Remove(const std::string& url) { resources_.erase(url); }
+void TestCore::Tell(const std::string& line) const {
+    if (story_) story_(line);
+}
 
 size_t TestCore::Deliver(std::string_view eventName, const BindingProperty& payload, const BindingRegistry* registry) {
+    Entry entry(*this);
+    Tell("  deliver " + std::string(eventName) + " " + ValueForStory(payload));
+    return DeliverEvent(eventName, payload, registry, 0);
+}
+
+size_t TestCore::DeliverEvent(std::string_view name, const BindingProperty& payload, const BindingRegistry* registry,
+                              uint32_t exceptHandle) {
     // Copy first: a callback may subscribe or unsubscribe.
     std::vector<Subscription> targets;
     for (const Subscription& s : subscriptions)
-        if (s.name == eventName) targets.push_back(s);
-    std::string name(eventName);
+        if (s.name == name && (exceptHandle == 0 || s.pluginHandle != exceptHandle)) targets.push_back(s);
+    const std::string text(name);
     for (const Subscription& s : targets) {
-        PluginEventRecord record{name.c_str(), {}, 0, s.context};
+        PluginEventRecord record{text.c_str(), {}, 0, s.context};
         ToPluginValue(record.payload, payload, registry);
         s.callback(&record);
         ClearPluginValue(record.payload);
     }
     return targets.size();
+}
+
+void TestCore::DeliverQueuedEvents() {
+    ++depth_;
+    while (!queuedEvents_.empty()) {
+        const QueuedEvent event = std::move(queuedEvents_.front());
+        queuedEvents_.pop_front();
+        DeliverEvent(event.name, event.payload, nullptr, event.senderHandle);
+    }
+    --depth_;
 }
 
 bool TestCore::IsSubscribed(std::string_view eventName) const {
@@ -133,6 +92,7 @@ bool TestCore::IsSubscribed(std::string_view eventName) const {
 void KIV_CDECL TestCore::SendRequest(const PluginCoreApi* api, PluginResponseRecord* response,
                                      const PluginRequestRecord* request) {
     TestCore& core = From(api);
+    Entry entry(core);
     std::string url = request->path ? request->path : "";
     SentRequest sent{request->method, url, request->requestId, {}};
     const PluginArgumentItem* const items = request->items;
@@ -146,61 +106,77 @@ void KIV_CDECL TestCore::SendRequest(const PluginCoreApi* api, PluginResponseRec
     }
     core.requests.push_back(std::move(sent));
     core.calls.push_back("SendRequest " + url);
-    *response = PluginResponseRecord{};
-    response->free = FreeResponse;
-    auto found = core.resources_.find(url);
-    if (found == core.resources_.end()) {
-        response->errorText = Duplicate("Not found");
-        response->errorFlag = 1;
-        response->status = 404;
+
+    const uint32_t method = request->method;
+    const char* const methodName = request->methodName;
+    const std::string_view shownMethod =
+        method == static_cast<uint32_t>(Method::Other) && methodName ? methodName : MethodName(MethodFromCode(method));
+    const std::string_view path = std::string_view(url).substr(0, url.find('?'));
+    bool pathServed = false;
+    if (const Route* route = core.FindRoute(method, methodName ? methodName : "", path, HandleOf(api), &pathServed)) {
+        PluginRequestRecord forwarded = *request;
+        forwarded.dispatchContext = route->entry->function.dispatchContext;
+        forwarded.requestId = core.NextRequestId();
+        *response = PluginResponseRecord{};
+        route->entry->dispatch(response, &forwarded);
+        const uint32_t status = response->status;
+        const char* const error = response->errorText;
+        std::string answer = std::to_string(status);
+        if (error) {
+            answer += " ";
+            answer += error;
+        } else if (response->streamRead) {
+            answer += ", a stream";
+        } else {
+            BindingProperty value;
+            std::string ignored;
+            FromPluginValue(ignored, value, response->result, "<result>");
+            answer += " " + ValueForStory(value, 160);
+        }
+        core.Tell("  request " + std::string(shownMethod) + " " + url + " -> " + answer + " (from " +
+                  route->plugin->name + ")");
         return;
     }
-    const ResourceAnswer& answer = found->second;
-    response->status = answer.status;
-    switch (answer.kind) {
-        case ResourceAnswer::Kind::Value:
-            ToPluginValue(response->result, answer.value, nullptr);
-            break;
-        case ResourceAnswer::Kind::Stream: {
-            size_t length = 0;
-            for (const std::string& chunk : answer.stream.chunks) length += chunk.size();
-            response->stream = new Stream{answer.stream, &core};
-            response->streamRead = ReadStream;
-            response->streamRelease = ReleaseStream;
-            response->streamLength = static_cast<uint32_t>(length);
-            break;
-        }
-        case ResourceAnswer::Kind::InvalidValue:
-            response->result.kind = answer.invalidKind;
-            break;
-        case ResourceAnswer::Kind::Error:
-            response->errorText = Duplicate(answer.error.c_str());
-            response->errorFlag = 1;
-            break;
-    }
+    const std::string answer = core.AnswerFromStore(*response, url);
+    core.Tell("  request " + std::string(shownMethod) + " " + url + " -> " + answer);
 }
 
 void KIV_CDECL TestCore::SendEvent(const PluginCoreApi* api, const PluginEventRecord* event) {
     TestCore& core = From(api);
-    SentEvent sent{event->name ? event->name : "", {}};
+    SentEvent sent{event->name ? event->name : "", {}, std::string(PluginName(api))};
     std::string error;
     FromPluginValue(error, sent.payload, event->payload, "<event>");
     core.calls.push_back("SendEvent " + sent.name);
+    if (core.story_) {
+        // The second send of a resource event repeats the first one's payload under the base name.
+        const std::string payload = ToJsonText(sent.payload);
+        const bool same = !core.events.empty() && core.events.back().plugin == sent.plugin &&
+                          ToJsonText(core.events.back().payload) == payload;
+        core.Tell("  event   " + sent.name + " " + (same ? "(the same payload)" : EventPayloadForStory(sent.payload)));
+    }
     core.events.push_back(std::move(sent));
+    if (core.eventListener_) core.eventListener_(core.events.back());
+    const SentEvent& recorded = core.events.back();
+    core.queuedEvents_.push_back({recorded.name, recorded.payload, HandleOf(api)});
+    if (core.depth_ == 0) core.DeliverQueuedEvents();
 }
 
 void KIV_CDECL TestCore::SubscribeEvent(const PluginCoreApi* api, const char* name, uint32_t pluginHandle,
                                         PluginEventCallback callback, void* context, uint32_t kind) {
     TestCore& core = From(api);
-    core.calls.push_back("SubscribeEvent " + std::string(name) + " " + std::to_string(kind));
-    core.subscriptions.push_back({name, pluginHandle, callback, context, kind});
+    const std::string text = name ? name : "";
+    core.calls.push_back("SubscribeEvent " + text + " " + std::to_string(kind));
+    core.Tell("  sub     " + text + (kind == PluginSubscribeServiceProxy ? " (service proxy)" : ""));
+    core.subscriptions.push_back({text, pluginHandle, callback, context, kind});
 }
 
 void KIV_CDECL TestCore::UnsubscribeEvent(const PluginCoreApi* api, const char* name, uint32_t pluginHandle) {
     TestCore& core = From(api);
-    core.calls.push_back("UnsubscribeEvent " + std::string(name));
+    const std::string text = name ? name : "";
+    core.calls.push_back("UnsubscribeEvent " + text);
+    core.Tell("  unsub   " + text);
     std::erase_if(core.subscriptions,
-                  [&](const Subscription& s) { return s.name == name && s.pluginHandle == pluginHandle; });
+                  [&](const Subscription& s) { return s.name == text && s.pluginHandle == pluginHandle; });
 }
 
 void KIV_CDECL TestCore::Yield(const PluginCoreApi* api) { From(api).calls.push_back("Yield"); }
@@ -212,7 +188,14 @@ void KIV_CDECL TestCore::BeginWait(const PluginCoreApi* api, const char* label, 
 void KIV_CDECL TestCore::EndWait(const PluginCoreApi* api) { From(api).calls.push_back("EndWait"); }
 
 void KIV_CDECL TestCore::WriteLog(const PluginCoreApi* api, int32_t level, const char* text) {
-    From(api).logs.push_back({level, text ? text : ""});
+    TestCore& core = From(api);
+    LogLine& line = core.logs.emplace_back(LogLine{level, text ? text : "", std::string(PluginName(api))});
+    std::string told = "  log     " + LogLevelName(level);
+    told.resize(std::max<size_t>(told.size() + 1, 17), ' ');
+    // A text that names its plugin already is told as it is.
+    const bool named = line.plugin.empty() || (line.text.starts_with(line.plugin) &&
+                                                std::string_view(line.text).substr(line.plugin.size()).starts_with(":"));
+    core.Tell(told + (named ? "" : line.plugin + ": ") + line.text);
 }
 
 }  // namespace Zarvo::DevCore

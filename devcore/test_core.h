@@ -1,12 +1,20 @@
-// A core for tests and development: it plays the host process around one plugin, through the C contract only.
-// It records every call the plugin makes, answers requests from a scriptable resource table and delivers events
-// through the callbacks the plugin subscribed.
+// A core for tests and development: it plays the host process around plugins, through the C contract only.
+// Plugins come from shared libraries (Load) or are driven in-process through Api() and InitBlock(). The core
+// records every call a plugin makes, answers requests from a resource store that plays the other plugins (or from
+// a loaded plugin that serves the URL), delivers resource events through the callbacks the plugins subscribed,
+// carries the events one plugin sends to the subscriptions of the others (once the core's current call into the
+// plugins has returned, so that no plugin is entered while it sends), and calls the plugins' functions by method
+// and path.
 #pragma once
 
 #include <cstdint>
+#include <deque>
+#include <functional>
 #include <map>
+#include <memory>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "abi/plugin_abi.h"
@@ -36,6 +44,7 @@ struct ResourceAnswer {
 struct SentEvent {
     std::string name;
     BindingProperty payload;
+    std::string plugin;  // the sender's short name; empty for a plugin driven in-process
 };
 
 struct Subscription {
@@ -49,6 +58,7 @@ struct Subscription {
 struct LogLine {
     int32_t level;
     std::string text;
+    std::string plugin;  // the writer's short name; empty for a plugin driven in-process
 };
 
 struct SentArgument {
@@ -63,13 +73,44 @@ struct SentRequest {
     std::vector<SentArgument> arguments;
 };
 
+// A request to a loaded plugin's function, as a core fills it.
+struct CallRequest {
+    CallRequest() = default;
+    CallRequest(std::string method, std::string path, std::string query = {})
+        : method(std::move(method)), path(std::move(path)), query(std::move(query)) {}
+
+    std::string method;  // "GET", "POST", "PUT", "DELETE", "PATCH", ... (any other name travels as text)
+    std::string path;    // without the query
+    std::string query;   // without '?', may be empty
+    std::vector<std::pair<std::string, std::string>> headers;
+    std::string body;         // raw bytes
+    std::string contentType;  // may be empty
+    std::vector<SentArgument> items;  // named (name set) or positional (name empty)
+};
+
+struct CallResult {
+    // false: no loaded plugin serves this path (status 404, error "Not found") or serves it for other methods only
+    // (status 405, error "Method not allowed").
+    bool routed = false;
+    // The status as an HTTP client sees it: the response's own status when it set one, else 200 on success and
+    // 400 on an error (the plugin refused the request's arguments or body).
+    uint32_t status = 0;
+    uint32_t recordStatus = 0;  // the status as the response record carried it, 0 when the plugin set none
+    BindingProperty value;      // the response's value (Null when none); a streamed JSON body read into a tree
+    std::string error;          // the response's error text, empty when none
+    std::string streamed;       // a streamed body as read, empty when the body was not streamed
+    std::vector<std::pair<std::string, std::string>> headers;  // the response's header pairs
+};
+
 class TestCore {
 public:
     TestCore();
+    // Calls Destroy on each loaded plugin, newest first, and closes its library.
     ~TestCore();
     TestCore(const TestCore&) = delete;
     TestCore& operator=(const TestCore&) = delete;
 
+    // The table and handle for a plugin driven in-process.
     const PluginCoreApi* Api() const { return &table_.api; }
     PluginInitBlock InitBlock() const { return {&table_.api, pluginHandle_}; }
 
@@ -81,13 +122,43 @@ public:
     void SetInvalidValue(std::string url, uint32_t kind);
     void Remove(const std::string& url);
 
+    // The resource store that plays the other plugins. Put stores the value (answered to GETs) and delivers the
+    // Create event (when the URI was not stored) or the Update event, as a `PluginResourceEvent` {uri, eventType,
+    // data} under the URI's event name; a given event type ("Create" for a new game's block) replaces that choice.
+    // Delete removes a stored URI and delivers the Delete event; it returns false, delivering nothing, when the URI
+    // was not stored.
+    void Put(std::string uri, const BindingProperty& value, std::string_view eventType = {});
+    bool Delete(const std::string& uri);
+    bool IsStored(std::string_view uri) const { return resources_.find(uri) != resources_.end(); }
+    // A GET of the URI answered from the store as a plugin would receive it (404 "Not found" when absent).
+    CallResult Fetch(const std::string& uri);
+
     // Calls every callback subscribed under the name with the payload as a core value; returns how many. With a
     // registry, enums travel as their enumerators' names, as they do from a publishing plugin.
     size_t Deliver(std::string_view eventName, const BindingProperty& payload,
                    const BindingRegistry* registry = nullptr);
     bool IsSubscribed(std::string_view eventName) const;
 
-    // Everything the plugin did, in order within each kind.
+    // Loads a plugin library: opens it, calls its entry point load_<file name without "lib" and extension, "-"
+    // written "_">, checks the load block and the plugin's API version, and calls Init with a table and handle of
+    // its own. On failure returns false with a readable error, after Destroy when an instance was made.
+    bool Load(const std::string& libraryPath, std::string* error);
+    // The short names of the loaded plugins, in load order.
+    std::vector<std::string> LoadedPlugins() const;
+
+    // Calls a loaded plugin's function, chosen by method and path template from the plugins' API descriptions,
+    // through its dispatch callback; the response is read and freed through its free routine.
+    CallResult Call(const CallRequest& request);
+    // Whether a loaded plugin serves the path, by any method.
+    bool Serves(std::string_view path) const;
+
+    // The story: when set, every load, WriteLog line, event sent, subscription and unsubscription, request a plugin
+    // sends, Put/Delete and every Call with its result is written as one readable line.
+    void SetStory(std::function<void(std::string_view line)> story);
+    // Called for every event a plugin sends, after it is recorded in `events`.
+    void SetEventListener(std::function<void(const SentEvent&)> listener);
+
+    // Everything the plugins did, in order within each kind.
     // One line per call: "SendRequest <url>", "StreamRead <count>", "StreamRelease", "SendEvent <name>",
     // "SubscribeEvent <name> <kind>", "UnsubscribeEvent <name>", "BeginWait <label> <zero>", "Yield", "EndWait".
     std::vector<std::string> calls;
@@ -102,11 +173,33 @@ public:
     static size_t FreedResponses();
 
 private:
+    struct LoadedPlugin;
     struct ApiTable {
         PluginCoreApi api;
         TestCore* core;
+        LoadedPlugin* plugin;  // null for the in-process table
     };
-    static TestCore& From(const PluginCoreApi* api);
+    struct QueuedEvent {
+        std::string name;
+        BindingProperty payload;
+        uint32_t senderHandle;
+    };
+    // Marks a call into the plugins; when the outermost one ends, the events sent meanwhile are delivered.
+    class Entry {
+    public:
+        explicit Entry(TestCore& core) : core_(core) { ++core_.depth_; }
+        ~Entry();
+        Entry(const Entry&) = delete;
+        Entry& operator=(const Entry&) = delete;
+
+    private:
+        TestCore& core_;
+    };
+
+    static ApiTable& Table(const PluginCoreApi* api);
+    static TestCore& From(const PluginCoreApi* api) { return *Table(api).core; }
+    static std::string_view PluginName(const PluginCoreApi* api);
+    static uint32_t HandleOf(const PluginCoreApi* api);
 
     static void KIV_CDECL SendRequest(const PluginCoreApi* api, PluginResponseRecord* response,
                                       const PluginRequestRecord* request);
@@ -119,9 +212,32 @@ private:
     static void KIV_CDECL EndWait(const PluginCoreApi* api);
     static void KIV_CDECL WriteLog(const PluginCoreApi* api, int32_t level, const char* text);
 
+    CallResult FetchQuietly(const std::string& uri) const;
+    // Answers a plugin's request from the store; returns the answer in a few words.
+    std::string AnswerFromStore(PluginResponseRecord& response, const std::string& url);
+    // The route of a loaded plugin other than the sender that serves the request, or null.
+    struct Route;
+    const Route* FindRoute(uint32_t method, std::string_view methodName, std::string_view path,
+                           uint32_t exceptHandle, bool* pathServed) const;
+    // Calls the callbacks subscribed under the name, except those of the plugin with the given handle.
+    size_t DeliverEvent(std::string_view name, const BindingProperty& payload, const BindingRegistry* registry,
+                        uint32_t exceptHandle);
+    void DeliverResourceEvent(const std::string& uri, std::string_view eventType, const BindingProperty& data);
+    void DeliverQueuedEvents();
+    void Unload(LoadedPlugin& plugin);
+    void Tell(const std::string& line) const;
+    uint32_t NextRequestId() { return ++lastRequestId_; }
+
     ApiTable table_;
     uint32_t pluginHandle_ = 0x51;
     std::map<std::string, ResourceAnswer, std::less<>> resources_;
+    std::vector<std::unique_ptr<LoadedPlugin>> plugins_;
+    std::deque<QueuedEvent> queuedEvents_;
+    int depth_ = 0;
+    uint32_t lastRequestId_ = 0;
+    uint32_t nextPlugin_ = 0;
+    std::function<void(std::string_view)> story_;
+    std::function<void(const SentEvent&)> eventListener_;
 };
 
 }  // namespace Zarvo::DevCore

@@ -1,0 +1,68 @@
+// A scenario: the plugins to load and the steps played around them, each with what it expects to happen.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "binding/property.h"
+#include "devcore/scenario_yaml.h"
+#include "devcore/test_core.h"
+
+namespace Zarvo::DevCore {
+
+// A value expected whole, or only in the parts written (`includes`): every member written must be there and match
+// in part, a list must have as many elements as written, each matching in part.
+struct ExpectedValue {
+    BindingProperty value;
+    bool partial = false;
+};
+
+struct ExpectedResponse {
+    std::optional<uint32_t> status;
+    std::optional<std::string> error;
+    std::optional<ExpectedValue> value;
+};
+
+struct ExpectedEvent {
+    std::string name;
+    std::optional<ExpectedValue> payload;
+};
+
+struct ExpectedLog {
+    std::optional<int32_t> level;  // any level when not given
+    std::string text;
+    bool partial = false;  // the line contains the text
+};
+
+struct Step {
+    enum class Action { Put, Delete, Stream, Fail, Request };
+    Action action = Action::Put;
+    SourcePosition position;
+    std::string note;  // told in the story before the step
+
+    std::string uri;                  // Put, Delete, Stream, Fail
+    BindingProperty value;            // Put
+    std::string eventType;            // Put: "Create" or "Update" to choose the event; empty lets the store choose
+    std::vector<std::string> chunks;  // Stream
+    uint32_t status = 0;              // Fail
+    std::string error;                // Fail
+    CallRequest request;              // Request
+    std::optional<ExpectedResponse> response;  // Request
+
+    // The events that the plugins sent and the lines they logged during the step, all of them and in order.
+    std::optional<std::vector<ExpectedEvent>> events;
+    std::optional<std::vector<ExpectedLog>> logs;
+
+    // "put /kiv-login/v1/session", "request GET /kiv-player-level-up/v1/level-up", ...
+    std::string Title() const;
+};
+
+struct Scenario {
+    std::string file;                  // as named on the command line
+    std::vector<std::string> plugins;  // resolved against the scenario's folder
+    std::vector<Step> steps;
+};
+
+}  // namespace Zarvo::DevCore

@@ -1,0 +1,121 @@
+#include "devcore/scenario_check.h"
+
+#include "devcore/json_text.h"
+#include "devcore/scenario_match.h"
+#include "devcore/story_text.h"
+
+namespace Zarvo::DevCore {
+namespace {
+
+std::string Quoted(std::string_view text) {
+    BindingProperty value;
+    value.SetString(text);
+    return ToJsonText(value);
+}
+
+std::string Place(const std::string& path) { return path.empty() ? "" : " at " + path; }
+
+std::string Expected(const ExpectedValue& expected) {
+    return (expected.partial ? "includes " : "") + ToJsonText(expected.value);
+}
+
+std::string Lines(const std::vector<std::string>& lines) {
+    if (lines.empty()) return "(none)";
+    std::string text;
+    for (const std::string& line : lines) (text += text.empty() ? "" : "\n") += line;
+    return text;
+}
+
+std::string Count(size_t count, const char* what) {
+    return std::to_string(count) + " " + what + (count == 1 ? "" : "s");
+}
+
+std::optional<Mismatch> CheckResponse(const ExpectedResponse& expected, const CallResult& got) {
+    const std::string error = got.error.empty() ? "" : " with the error " + Quoted(got.error);
+    if (expected.status && *expected.status != got.status)
+        return Mismatch{"the response's status", std::to_string(*expected.status), std::to_string(got.status) + error};
+    if (expected.error && *expected.error != got.error)
+        return Mismatch{"the response's error", Quoted(*expected.error), Quoted(got.error)};
+    if (expected.value)
+        if (auto at = FindDifference(expected.value->value, got.value, expected.value->partial))
+            return Mismatch{"the response's value differs" + Place(*at), Expected(*expected.value),
+                            ToJsonText(got.value) + error};
+    return std::nullopt;
+}
+
+std::string Describe(const ExpectedEvent& event) {
+    return event.payload ? event.name + " " + Expected(*event.payload) : event.name;
+}
+std::string Describe(const SentEvent& event) { return event.name + " " + ToJsonText(event.payload); }
+
+std::optional<Mismatch> CheckEvents(const std::vector<ExpectedEvent>& expected, std::span<const SentEvent> got) {
+    if (expected.size() != got.size()) {
+        std::vector<std::string> expectedLines, gotLines;
+        for (const ExpectedEvent& event : expected) expectedLines.push_back(Describe(event));
+        for (const SentEvent& event : got) gotLines.push_back(Describe(event));
+        return Mismatch{Count(expected.size(), "event") + " expected, the plugins sent " + std::to_string(got.size()),
+                        Lines(expectedLines), Lines(gotLines)};
+    }
+    for (size_t i = 0; i < expected.size(); ++i) {
+        const std::string which = "event " + std::to_string(i + 1) + " of " + std::to_string(expected.size());
+        if (expected[i].name != got[i].name)
+            return Mismatch{which + " has another name", Describe(expected[i]), Describe(got[i])};
+        if (!expected[i].payload) continue;
+        if (auto at = FindDifference(expected[i].payload->value, got[i].payload, expected[i].payload->partial))
+            return Mismatch{which + " differs" + Place(*at), Describe(expected[i]), Describe(got[i])};
+    }
+    return std::nullopt;
+}
+
+std::string Describe(const ExpectedLog& log) {
+    const std::string level = log.level ? LogLevelName(*log.level) + " " : "";
+    return level + (log.partial ? "includes " + Quoted(log.text) : log.text);
+}
+std::string Describe(const LogLine& log) { return LogLevelName(log.level) + " " + log.text; }
+
+bool Matches(const ExpectedLog& expected, const LogLine& got) {
+    if (expected.level && *expected.level != got.level) return false;
+    return expected.partial ? got.text.find(expected.text) != std::string::npos : got.text == expected.text;
+}
+
+std::optional<Mismatch> CheckLogs(const std::vector<ExpectedLog>& expected, std::span<const LogLine> got) {
+    bool same = expected.size() == got.size();
+    for (size_t i = 0; same && i < expected.size(); ++i) same = Matches(expected[i], got[i]);
+    if (same) return std::nullopt;
+    std::vector<std::string> expectedLines, gotLines;
+    for (const ExpectedLog& log : expected) expectedLines.push_back(Describe(log));
+    for (const LogLine& log : got) gotLines.push_back(Describe(log));
+    const std::string what = expected.size() == got.size()
+                                 ? "the log lines differ"
+                                 : Count(expected.size(), "log line") + " expected, the plugins wrote " +
+                                       std::to_string(got.size());
+    return Mismatch{what, Lines(expectedLines), Lines(gotLines)};
+}
+
+std::string Indented(const std::string& text) {
+    std::string indented;
+    for (char c : text) (indented += c) += c == '\n' ? "            " : "";
+    return indented;
+}
+
+}  // namespace
+
+std::vector<Mismatch> CheckStep(const Step& step, const CallResult* result, std::span<const SentEvent> events,
+                                std::span<const LogLine> logs) {
+    std::vector<Mismatch> mismatches;
+    auto add = [&](std::optional<Mismatch> mismatch) {
+        if (mismatch) mismatches.push_back(std::move(*mismatch));
+    };
+    if (step.response && result) add(CheckResponse(*step.response, *result));
+    if (step.events) add(CheckEvents(*step.events, events));
+    if (step.logs) add(CheckLogs(*step.logs, logs));
+    return mismatches;
+}
+
+std::string FormatMismatch(const std::string& file, size_t stepNumber, const Step& step, const Mismatch& mismatch) {
+    return file + ":" + std::to_string(step.position.line) + ":" + std::to_string(step.position.column) + ": step " +
+           std::to_string(stepNumber) + ", " + step.Title() + ": " + mismatch.what + "\n  expected: " +
+           Indented(mismatch.expected) + "\n  got:      " + Indented(mismatch.got) + "\n";
+}
+
+}  // namespace Zarvo::DevCore
