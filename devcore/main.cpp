@@ -1,4 +1,5 @@
 // The development core as a program: plays scenario files around plugin libraries.
+#include <charconv>
 #include <iostream>
 #include <string>
 #include <string_view>
@@ -6,6 +7,7 @@
 
 #include "devcore/scenario_player.h"
 #include "devcore/scenario_reader.h"
+#include "devcore/serve.h"
 
 namespace {
 
@@ -13,15 +15,16 @@ using namespace Zarvo::DevCore;
 
 constexpr const char* kSynopsis =
     "usage: devcore run SCENARIO... [--plugin PATH]... [-v]\n"
-    "       devcore serve --port N [--plugin PATH]...\n";
+    "       devcore serve --port N [--plugin PATH]... [-v]\n";
 
 constexpr const char* kCommands =
     "\n"
     "run    plays each scenario file with a fresh core around the plugin libraries (those the scenario names\n"
     "       under plugins: and those given with --plugin) and prints PASS or FAIL for it; a failed expectation\n"
     "       is shown as expected against got. -v tells the story: every step, request, event and log line.\n"
-    "serve  serves the plugins' routes over HTTP on 127.0.0.1:N and the events they send at /events; PUT and\n"
-    "       DELETE on any other path set or delete that resource in the core's store.\n"
+    "serve  serves the plugins' routes over HTTP on 127.0.0.1:N and the events they send at /events; on any\n"
+    "       other path the core's store plays the other plugins: PUT stores a resource (Create, then Update),\n"
+    "       POST stores it with a Create, DELETE removes it, GET reads it. -v tells the story. Ctrl-C stops it.\n"
     "Exit status: 0 when everything passed, 1 when a scenario failed, 2 for a wrong command line.\n";
 
 int UsageError(const std::string& message) {
@@ -67,6 +70,31 @@ int Run(const std::vector<std::string_view>& arguments) {
     return failed == 0 ? 0 : 1;
 }
 
+int ServeCommand(const std::vector<std::string_view>& arguments) {
+    ServeOptions options;
+    bool hasPort = false;
+    for (size_t i = 0; i < arguments.size(); ++i) {
+        const std::string_view argument = arguments[i];
+        if (argument == "--plugin") {
+            if (++i == arguments.size()) return UsageError("--plugin needs a library path");
+            options.plugins.emplace_back(arguments[i]);
+        } else if (argument == "--port") {
+            if (++i == arguments.size()) return UsageError("--port needs a number");
+            const std::string_view text = arguments[i];
+            const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), options.port);
+            if (error != std::errc() || end != text.data() + text.size() || options.port < 0 || options.port > 65535)
+                return UsageError("--port needs a number from 0 to 65535, not " + std::string(text));
+            hasPort = true;
+        } else if (argument == "-v" || argument == "--verbose") {
+            options.verbose = true;
+        } else {
+            return UsageError("unknown argument " + std::string(argument));
+        }
+    }
+    if (!hasPort) return UsageError("serve needs --port N (0 picks a free port)");
+    return Serve(options);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -79,8 +107,7 @@ int main(int argc, char** argv) {
     }
     if (command == "run") return Run({arguments.begin() + 1, arguments.end()});
 
-    // The serve command goes here: its options (--port N, --plugin PATH...) read into a ServeOptions and handed to
-    // int Serve(const ServeOptions&) of devcore/serve.h.
+    if (command == "serve") return ServeCommand({arguments.begin() + 1, arguments.end()});
 
     return UsageError("unknown command " + std::string(command));
 }
