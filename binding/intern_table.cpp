@@ -2,22 +2,20 @@
 
 #include <cstring>
 #include <new>
-#include <string>
 
+#include "binding/static_type.h"
 #include "platform/system.h"
 
 namespace Zarvo {
 namespace {
 
-constexpr uint32_t FnvOffsetBasis = 0x811C9DC5u;
-constexpr uint32_t FnvPrime = 16777619u;
 constexpr uint64_t GoldenRatio = 0x9E3779B97F4A7C15ull;
 
 // Texts of up to 16 bytes are compared as two overlapping words, without a call.
-bool SameText(const std::string& stored, std::string_view text) noexcept {
+bool SameText(const InternedString& stored, std::string_view text) noexcept {
     size_t size = text.size();
-    if (stored.size() != size) return false;
-    const char* a = stored.data();
+    if (stored.size != size) return false;
+    const char* a = stored.CStr();
     const char* b = text.data();
     auto differ = [&](auto word, size_t offset) {
         decltype(word) x, y;
@@ -34,33 +32,40 @@ bool SameText(const std::string& stored, std::string_view text) noexcept {
     return true;
 }
 
+size_t RecordSize(size_t textSize) noexcept { return sizeof(InternedString) + textSize + 1; }
+
 uint64_t ProcessSeed() noexcept {
     static const uint64_t seed = static_cast<uint64_t>(Platform::PerformanceCounter()) * GoldenRatio;
     return seed;
 }
 
+// The record and its NUL, laid out as a pooled record is.
+struct EmptyRecordStorage {
+    InternedString record;
+    char text[1];
+};
+
 }  // namespace
 
-uint32_t InternHash(std::string_view text) noexcept {
-    uint32_t hash = FnvOffsetBasis;
-    for (unsigned char byte : text) hash = (hash ^ byte) * FnvPrime;
-    return hash;
-}
-
 InternedString* InternTable::EmptyRecord() noexcept {
-    // A function-local static: not every compiler can build a std::string at compile time.
-    static InternedString record{std::string(), FnvOffsetBasis, 0};
-    return &record;
+    static EmptyRecordStorage storage{{Fnv1a({}), 0, 0}, {'\0'}};
+    static_assert(offsetof(EmptyRecordStorage, text) == sizeof(InternedString));
+    return &storage.record;
 }
 
 InternTable::InternTable(SmallBlockPool& pool) noexcept
     : pool_(pool), seed_(ProcessSeed() ^ (static_cast<uint64_t>(reinterpret_cast<uintptr_t>(this)) * GoldenRatio)) {}
 
-// The records' blocks go back with the pool's pages; only their texts need freeing here.
-InternTable::~InternTable() {
-    for (size_t i = 0; i < capacity_; ++i) {
-        if (slots_[i].record) slots_[i].record->~InternedString();
-    }
+void InternTable::Open() noexcept {
+    std::memset(static_cast<void*>(inlineSlots_), 0, sizeof inlineSlots_);
+    slots_ = inlineSlots_;
+    capacity_ = InlineCapacity;
+}
+
+void InternTable::Forget() noexcept {
+    slots_ = inlineSlots_;
+    capacity_ = 0;
+    count_ = 0;
 }
 
 uint32_t InternTable::SlotHash(std::string_view text) const noexcept {
@@ -100,20 +105,22 @@ size_t InternTable::RecentIndex(const char* data) noexcept {
 
 InternedString* InternTable::Intern(std::string_view text) {
     if (text.empty()) return EmptyRecord();
+    if (capacity_ == 0) Open();
+    size_t mask = capacity_ - 1;
+    // An entry may name a slot of a larger table the tree had before: the mask keeps it inside this one.
     Recent& recent = recent_[RecentIndex(text.data())];
     if (recent.data == text.data()) {
-        InternedString* record = slots_[recent.slot].record;
-        if (record && SameText(record->text, text)) {
+        InternedString* record = slots_[recent.slot & mask].record;
+        if (record && SameText(*record, text)) {
             ++record->refCount;
             return record;
         }
     }
     uint32_t hash = SlotHash(text);
-    size_t mask = capacity_ - 1;
     size_t slot = hash & mask;
     for (; slots_[slot].record; slot = (slot + 1) & mask) {
         InternedString* record = slots_[slot].record;
-        if (slots_[slot].hash == hash && SameText(record->text, text)) {
+        if (slots_[slot].hash == hash && SameText(*record, text)) {
             ++record->refCount;
             recent = {text.data(), slot};
             return record;
@@ -124,17 +131,17 @@ InternedString* InternTable::Intern(std::string_view text) {
         mask = capacity_ - 1;
         for (slot = hash & mask; slots_[slot].record; slot = (slot + 1) & mask) {}
     }
-    void* block = pool_.Allocate(sizeof(InternedString));
-    InternedString* record;
-    try {
-        record = new (block) InternedString{std::string(text), InternHash(text), 1};
-    } catch (...) {
-        pool_.Release(block, sizeof(InternedString));
-        throw;
-    }
-    slots_[slot] = {hash, record};
+    slots_[slot] = {hash, NewRecord(text)};
     ++count_;
     recent = {text.data(), slot};
+    return slots_[slot].record;
+}
+
+InternedString* InternTable::NewRecord(std::string_view text) {
+    auto* record = new (pool_.Allocate(RecordSize(text.size()))) InternedString{Fnv1a(text), 1, text.size()};
+    char* copy = reinterpret_cast<char*>(record + 1);
+    std::memcpy(copy, text.data(), text.size());
+    copy[text.size()] = '\0';
     return record;
 }
 
@@ -156,22 +163,23 @@ void InternTable::Release(InternedString* record) noexcept {
     }
     slots_[hole] = {};
     --count_;
-    PoolDelete(pool_, record);
+    pool_.Release(record, RecordSize(record->size));
 }
 
 InternedString* InternTable::Find(std::string_view text) const noexcept {
     if (text.empty()) return EmptyRecord();
+    if (capacity_ == 0) return nullptr;
     uint32_t hash = SlotHash(text);
     size_t mask = capacity_ - 1;
     for (size_t slot = hash & mask; slots_[slot].record; slot = (slot + 1) & mask) {
-        if (slots_[slot].hash == hash && SameText(slots_[slot].record->text, text)) return slots_[slot].record;
+        if (slots_[slot].hash == hash && SameText(*slots_[slot].record, text)) return slots_[slot].record;
     }
     return nullptr;
 }
 
 size_t InternTable::SlotOf(const InternedString* record) const noexcept {
     size_t mask = capacity_ - 1;
-    size_t slot = SlotHash(record->text) & mask;
+    size_t slot = SlotHash(record->Text()) & mask;
     while (slots_[slot].record != record) slot = (slot + 1) & mask;
     return slot;
 }

@@ -9,21 +9,21 @@
 
 namespace Zarvo {
 
-// 32-bit FNV-1a.
-uint32_t InternHash(std::string_view text) noexcept;
-
 class InternTable {
 public:
     explicit InternTable(SmallBlockPool& pool) noexcept;
     InternTable(const InternTable&) = delete;
     InternTable& operator=(const InternTable&) = delete;
-    ~InternTable();
+    // The records and the slot array live in the pool's blocks and go with it.
+    ~InternTable() = default;
 
     // The record of the text with one more reference; the empty text gives the shared empty record.
     InternedString* Intern(std::string_view text);
     static void Retain(InternedString* record) noexcept;
     // Drops one reference; the record goes away with its last one.
     void Release(InternedString* record) noexcept;
+    // Drops every record at once, for a pool that has just freed all its blocks.
+    void Forget() noexcept;
 
     InternedString* Find(std::string_view text) const noexcept;
     size_t Count() const noexcept { return count_; }
@@ -50,14 +50,17 @@ private:
     uint32_t SlotHash(std::string_view text) const noexcept;
     static size_t RecentIndex(const char* data) noexcept;
     size_t SlotOf(const InternedString* record) const noexcept;
+    // The inline slots are cleared on the first text a tree interns, not when the table is made.
+    void Open() noexcept;
     void Grow();
+    InternedString* NewRecord(std::string_view text);
 
     SmallBlockPool& pool_;
     uint64_t seed_;
-    Slot* slots_ = inlineSlots_;        // open addressing with linear probing
-    size_t capacity_ = InlineCapacity;  // a power of two
+    Slot* slots_ = inlineSlots_;  // open addressing with linear probing
+    size_t capacity_ = 0;         // a power of two once open, 0 before
     size_t count_ = 0;
-    Slot inlineSlots_[InlineCapacity] = {};  // small trees need no slot array of their own
+    Slot inlineSlots_[InlineCapacity];  // small trees need no slot array of their own
     Recent recent_[RecentCount] = {};
 };
 

@@ -2,10 +2,10 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <cstdlib>
 #include <new>
 #include <stdexcept>
-#include <tuple>
 
 #include "binding/property_context.h"
 
@@ -16,6 +16,19 @@ constexpr const char* KindNames[] = {"empty",  "bool", "signed", "unsigned",   "
                                      "string", "blob", "enum",   "collection", "structure"};
 
 [[noreturn]] void ThrowTooLong() { throw std::length_error("collection larger than 268435455 elements"); }
+
+// Room for this many members is made on a Structure's first one.
+constexpr size_t FirstStructureCapacity = 4;
+
+size_t StructureBlockSize(size_t capacity) noexcept {
+    return sizeof(PropertyStructure) + capacity * sizeof(PropertyMember*);
+}
+
+// Every Structure starts as this one, which has no room: it is shared and never written.
+PropertyStructure& EmptyStructure() noexcept {
+    static PropertyStructure none;
+    return none;
+}
 
 // Truncation toward zero; values outside the unsigned range saturate, negative ones wrap as a signed value would.
 uint64_t TruncateToUnsigned(double value) noexcept {
@@ -42,10 +55,10 @@ const char* BindingProperty::KindName(Kind kind) noexcept {
 size_t BindingProperty::Size() const noexcept {
     switch (kind_) {
         case Kind::Empty: return 0;
-        case Kind::String: return payload_.string->text.size();
+        case Kind::String: return payload_.string->size;
         case Kind::Blob: return payload_.blob->size();
         case Kind::Collection: return payload_.collection->size();
-        case Kind::Structure: return payload_.structure->size();
+        case Kind::Structure: return payload_.structure->size_;
         default: return 1;
     }
 }
@@ -131,9 +144,7 @@ void BindingProperty::MakeStructure() {
     if (kind_ == Kind::Structure) return;
     Clear();
     EnsureContext();
-    SmallBlockPool& pool = context_->Structures();
-    void* block = pool.Allocate(StructureBlockSize);
-    payload_.structure = new (block) PropertyStructure(PoolAllocator<PropertyStructure::value_type>(&pool));
+    payload_.structure = &EmptyStructure();
     kind_ = Kind::Structure;
 }
 
@@ -152,7 +163,7 @@ double BindingProperty::GetDouble(double fallback) const noexcept {
 }
 
 std::string_view BindingProperty::GetString(std::string_view fallback) const noexcept {
-    return kind_ == Kind::String ? std::string_view(payload_.string->text) : fallback;
+    return kind_ == Kind::String ? payload_.string->Text() : fallback;
 }
 
 std::span<const uint8_t> BindingProperty::GetBlob() const noexcept {
@@ -173,7 +184,7 @@ bool BindingProperty::AsBool() const noexcept {
         case Kind::Unsigned: return payload_.u64 != 0;
         case Kind::Float: return !(payload_.f64 == 0.0);
         case Kind::String: {
-            std::string_view text = payload_.string->text;
+            std::string_view text = payload_.string->Text();
             return text == "true" || text == "1";
         }
         case Kind::Enum: return payload_.enumeration->value != 0;
@@ -190,7 +201,7 @@ uint64_t BindingProperty::AsUnsigned64(uint64_t fallback) const noexcept {
         case Kind::Signed: return static_cast<uint64_t>(payload_.i64);
         case Kind::Unsigned: return payload_.u64;
         case Kind::Float: return TruncateToUnsigned(payload_.f64);
-        case Kind::String: return std::strtoull(payload_.string->text.c_str(), nullptr, 0);
+        case Kind::String: return std::strtoull(payload_.string->CStr(), nullptr, 0);
         case Kind::Enum: return static_cast<uint64_t>(static_cast<int64_t>(payload_.enumeration->value));
         default: return fallback;
     }
@@ -227,6 +238,7 @@ BindingProperty& BindingProperty::Element(size_t index) {
 void BindingProperty::Reserve(size_t count) {
     if (count > MaxCollectionSize) ThrowTooLong();
     if (kind_ == Kind::Collection && count > payload_.collection->capacity()) GrowCollection(count);
+    if (kind_ == Kind::Structure && count > payload_.structure->capacity_) GrowStructure(count);
 }
 
 void BindingProperty::GrowCollection(size_t capacity) {
@@ -247,39 +259,98 @@ std::span<const BindingProperty> BindingProperty::Elements() const noexcept {
     return {payload_.collection->data(), payload_.collection->size()};
 }
 
-const BindingProperty& BindingProperty::Child(std::string_view key) const noexcept {
-    if (kind_ != Kind::Structure) return EmptyNode();
-    auto found = payload_.structure->find(key);
-    return found != payload_.structure->end() ? found->second : EmptyNode();
+size_t PropertyStructure::LowerBound(std::string_view key) const noexcept {
+    PropertyMember* const* index = Index();
+    size_t first = 0;
+    for (size_t count = size_; count > 0;) {
+        size_t half = count / 2;
+        if (KeyLess(index[first + half]->first.View(), key)) {
+            first += half + 1;
+            count -= half + 1;
+        } else {
+            count = half;
+        }
+    }
+    return first;
 }
 
-// The key is interned before anything else: the lookup then runs once, as the insertion, and a key that points
-// into the value this node is about to release stays valid.
+const BindingProperty& BindingProperty::Child(std::string_view key) const noexcept {
+    if (kind_ != Kind::Structure) return EmptyNode();
+    const PropertyStructure& members = *payload_.structure;
+    size_t position = members.LowerBound(key);
+    if (position == members.size_ || members.Index()[position]->first.View() != key) return EmptyNode();
+    return members.Index()[position]->second;
+}
+
+// Keys mostly arrive in ascending order, and a key above the last one is new: it is appended without a search.
 BindingProperty& BindingProperty::ChildForWrite(std::string_view key) {
-    EnsureContext();
-    InternTable& strings = context_->Strings();
-    InternedString* record = strings.Intern(key);
-    try {
+    if (kind_ != Kind::Structure) {
+        // Interned first: the key may point into the value this node is about to release.
+        EnsureContext();
+        InternedString* record = context_->Strings().Intern(key);
         MakeStructure();
-        auto [entry, inserted] = payload_.structure->emplace(
-            std::piecewise_construct, std::forward_as_tuple(record), std::forward_as_tuple(context_));
-        if (!inserted) strings.Release(record);
-        return entry->second;
+        return InsertMember(0, record);
+    }
+    const PropertyStructure& members = *payload_.structure;
+    size_t position = members.size_;
+    if (position != 0 && !KeyLess(members.Index()[position - 1]->first.View(), key)) {
+        position = members.LowerBound(key);
+        PropertyMember* found = members.Index()[position];
+        if (found->first.View() == key) return found->second;
+    }
+    return InsertMember(position, context_->Strings().Intern(key));
+}
+
+BindingProperty& BindingProperty::InsertMember(size_t position, InternedString* record) {
+    SmallBlockPool& pool = context_->Structures();
+    void* block;
+    try {
+        size_t capacity = payload_.structure->capacity_;
+        if (payload_.structure->size_ == capacity) GrowStructure(capacity ? capacity * 2 : FirstStructureCapacity);
+        block = pool.Allocate(sizeof(PropertyMember));
     } catch (...) {
-        strings.Release(record);
+        context_->Strings().Release(record);
         throw;
     }
+    auto* member = new (block) PropertyMember{PropertyKey(record), BindingProperty(context_)};
+    PropertyStructure& members = *payload_.structure;
+    PropertyMember** index = members.Index();
+    std::memmove(index + position + 1, index + position, (members.size_ - position) * sizeof(PropertyMember*));
+    index[position] = member;
+    ++members.size_;
+    return member->second;
+}
+
+void BindingProperty::GrowStructure(size_t capacity) {
+    PropertyStructure& members = *payload_.structure;
+    SmallBlockPool& pool = context_->Structures();
+    auto* grown = new (pool.Allocate(StructureBlockSize(capacity))) PropertyStructure();
+    grown->size_ = members.size_;
+    grown->capacity_ = capacity;
+    std::memcpy(grown->Index(), members.Index(), members.size_ * sizeof(PropertyMember*));
+    if (members.capacity_) pool.Release(&members, StructureBlockSize(members.capacity_));
+    payload_.structure = grown;
+}
+
+void BindingProperty::FreeMembers(PropertyContext* context) noexcept {
+    PropertyStructure& members = *payload_.structure;
+    SmallBlockPool& pool = context->Structures();
+    InternTable& strings = context->Strings();
+    for (PropertyMember* member : std::span(members.Index(), members.size_)) {
+        strings.Release(member->first.Record());
+        member->second.Clear();
+        pool.Release(member, sizeof(PropertyMember));
+    }
+    if (members.capacity_) pool.Release(&members, StructureBlockSize(members.capacity_));
 }
 
 const PropertyStructure& BindingProperty::Members() const noexcept {
-    static const PropertyStructure none;
-    return kind_ == Kind::Structure ? *payload_.structure : none;
+    return kind_ == Kind::Structure ? *payload_.structure : EmptyStructure();
 }
 
-// For other kinds, a shared empty map: iterate it, never insert into it.
+// For other kinds, the shared empty structure: iterate it, never insert into it.
 PropertyStructure& BindingProperty::Members() noexcept {
-    static PropertyStructure none;
-    return kind_ == Kind::Structure ? *payload_.structure : none;
+    return kind_ == Kind::Structure ? *payload_.structure : EmptyStructure();
 }
 
 const BindingProperty& BindingProperty::EmptyNode() noexcept {

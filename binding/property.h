@@ -3,7 +3,7 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <map>
+#include <iterator>
 #include <span>
 #include <string>
 #include <string_view>
@@ -17,19 +17,23 @@ struct StaticTypeInfo;
 class PropertyContext;
 class BindingProperty;
 
-// One distinct text of a tree, shared by every node and key that holds it.
+// One distinct text of a tree, shared by every node and key that holds it. The text follows the record in its
+// block, NUL-terminated, so that a record is one allocation whatever its length.
 struct InternedString {
-    std::string text;
-    uint32_t hash;
+    uint32_t hash;  // FNV-1a of the text
     uint32_t refCount;
+    size_t size;
+
+    const char* CStr() const noexcept { return reinterpret_cast<const char*>(this + 1); }
+    std::string_view Text() const noexcept { return {CStr(), size}; }
 };
 
 // A structure key: an interned text, ordered by the unsigned byte order of the texts.
 class PropertyKey {
 public:
     explicit PropertyKey(InternedString* record) noexcept : record_(record) {}
-    std::string_view View() const noexcept { return record_->text; }
-    const char* CStr() const noexcept { return record_->text.c_str(); }
+    std::string_view View() const noexcept { return record_->Text(); }
+    const char* CStr() const noexcept { return record_->CStr(); }
     uint32_t Hash() const noexcept { return record_->hash; }
     InternedString* Record() const noexcept { return record_; }
 
@@ -37,26 +41,18 @@ private:
     InternedString* record_;
 };
 
-struct PropertyKeyLess {
-    using is_transparent = void;
-    bool operator()(const PropertyKey& a, const PropertyKey& b) const noexcept { return Less(a.View(), b.View()); }
-    bool operator()(const PropertyKey& a, std::string_view b) const noexcept { return Less(a.View(), b); }
-    bool operator()(std::string_view a, const PropertyKey& b) const noexcept { return Less(a, b.View()); }
-
-private:
-    // Unsigned byte order; most keys differ in their first byte, which is decided without a call.
-    static bool Less(std::string_view a, std::string_view b) noexcept {
-        if (!a.empty() && !b.empty() && a[0] != b[0]) {
-            return static_cast<unsigned char>(a[0]) < static_cast<unsigned char>(b[0]);
-        }
-        return a < b;
+// Unsigned byte order of key texts; most keys differ in their first byte, which is decided without a call.
+inline bool KeyLess(std::string_view a, std::string_view b) noexcept {
+    if (!a.empty() && !b.empty() && a[0] != b[0]) {
+        return static_cast<unsigned char>(a[0]) < static_cast<unsigned char>(b[0]);
     }
-};
+    return a < b;
+}
 
 using PropertyBlob = std::vector<uint8_t, PoolAllocator<uint8_t>>;
 using PropertyCollection = std::vector<BindingProperty, PoolAllocator<BindingProperty>>;
-using PropertyStructure =
-    std::map<PropertyKey, BindingProperty, PropertyKeyLess, PoolAllocator<std::pair<const PropertyKey, BindingProperty>>>;
+struct PropertyMember;
+class PropertyStructure;
 
 class BindingProperty {
 public:
@@ -121,7 +117,7 @@ public:
     const BindingProperty& Child(std::string_view key) const noexcept;
     // Makes the node a Structure and inserts an Empty child when the key is absent.
     BindingProperty& ChildForWrite(std::string_view key);
-    // Children in ascending byte order of their keys; empty for other kinds.
+    // Children in ascending byte order of their keys; empty for other kinds. Adding a child never moves the others.
     const PropertyStructure& Members() const noexcept;
     PropertyStructure& Members() noexcept;
 
@@ -143,6 +139,11 @@ private:
     void FreeLeafBranch(PropertyContext* context) noexcept;
     // Grows by moving the nodes themselves, so children keep their context and subtrees.
     void GrowCollection(size_t capacity);
+    // Makes a new member at the position of the Structure's index, taking over the caller's reference to the key.
+    BindingProperty& InsertMember(size_t position, InternedString* record);
+    void GrowStructure(size_t capacity);
+    // Releases every member of a Structure whose children are all leaves, and the structure itself.
+    void FreeMembers(PropertyContext* context) noexcept;
 
     union Payload {
         bool boolean;
@@ -158,6 +159,62 @@ private:
     PropertyContext* context_ = nullptr;
     Kind kind_ = Kind::Empty;
     bool ownsContext_ = true;
+};
+
+// A child of a Structure and its key: a node of its own in the tree's pool, so it stays where it is while other
+// members come and go.
+struct PropertyMember {
+    PropertyKey first;
+    BindingProperty second;
+};
+
+// The members of a Structure in ascending byte order of their keys: a count, and pointers to the members that
+// follow it in the same pooled block. Growing moves the pointers, never the members.
+class PropertyStructure {
+public:
+    template <class Member>
+    class Iterator {
+    public:
+        using iterator_category = std::forward_iterator_tag;
+        using value_type = PropertyMember;
+        using difference_type = std::ptrdiff_t;
+        using pointer = Member*;
+        using reference = Member&;
+
+        Iterator() noexcept = default;
+        explicit Iterator(PropertyMember* const* at) noexcept : at_(at) {}
+        Member& operator*() const noexcept { return **at_; }
+        Member* operator->() const noexcept { return *at_; }
+        Iterator& operator++() noexcept {
+            ++at_;
+            return *this;
+        }
+        Iterator operator++(int) noexcept { return Iterator(at_++); }
+        bool operator==(const Iterator& other) const noexcept { return at_ == other.at_; }
+
+    private:
+        PropertyMember* const* at_ = nullptr;
+    };
+    using value_type = PropertyMember;
+    using iterator = Iterator<PropertyMember>;
+    using const_iterator = Iterator<const PropertyMember>;
+
+    iterator begin() noexcept { return iterator(Index()); }
+    iterator end() noexcept { return iterator(Index() + size_); }
+    const_iterator begin() const noexcept { return const_iterator(Index()); }
+    const_iterator end() const noexcept { return const_iterator(Index() + size_); }
+    size_t size() const noexcept { return size_; }
+    bool empty() const noexcept { return size_ == 0; }
+
+private:
+    friend class BindingProperty;
+    PropertyMember** Index() noexcept { return reinterpret_cast<PropertyMember**>(this + 1); }
+    PropertyMember* const* Index() const noexcept { return reinterpret_cast<PropertyMember* const*>(this + 1); }
+    // The position of the first member whose key is not below the key.
+    size_t LowerBound(std::string_view key) const noexcept;
+
+    size_t size_ = 0;
+    size_t capacity_ = 0;
 };
 
 // A value with an ok flag; a failure is the structure {"error": message}.

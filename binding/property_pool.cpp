@@ -75,24 +75,28 @@ void Unlink(PoolPage*& head, PoolPage* page) noexcept {
     if (page->next) page->next->prev = page->prev;
 }
 
-void ReturnPage(PoolPage* page) noexcept {
+void ReturnPage(PoolPage* page, bool keepOnThread = false) noexcept {
     PoisonMemory(FirstBlock(page), PropertyPageSize - PageHeaderSize);
-    ReturnCachedPage(page);
+    if (keepOnThread) KeepPageOnThread(page);
+    else ReturnCachedPage(page);
 }
 
-void ReturnAll(PoolPage* head) noexcept {
+void ReturnAll(PoolPage*& head, bool keepOnThread) noexcept {
     while (head) {
         PoolPage* next = Next(head);
-        ReturnPage(head);
+        ReturnPage(head, keepOnThread);
         head = next;
     }
 }
 
 }  // namespace
 
-SmallBlockPool::~SmallBlockPool() {
-    for (uint32_t used = classesUsed_; used; used &= used - 1) ReturnAll(available_[std::countr_zero(used)]);
-    ReturnAll(full_);
+void SmallBlockPool::ReleaseAll(bool keepPagesOnThread) noexcept {
+    for (uint32_t used = classesUsed_; used; used &= used - 1)
+        ReturnAll(available_[std::countr_zero(used)], keepPagesOnThread);
+    ReturnAll(full_, keepPagesOnThread);
+    classesUsed_ = 0;
+    pageCount_ = 0;
     while (large_) {
         LargeBlock* next = large_->next;
         Zarvo::Release(large_);
@@ -113,6 +117,7 @@ void* SmallBlockPool::Allocate(size_t size) {
         PoisonMemory(FirstBlock(page), PropertyPageSize - PageHeaderSize);
         Push(available_[sizeClass], page);
         classesUsed_ |= uint32_t{1} << sizeClass;
+        ++pageCount_;
     }
     size_t blockSize = ClassSizes[sizeClass];
     char* block;
@@ -146,6 +151,7 @@ void SmallBlockPool::Release(void* block, size_t size) noexcept {
     PoolPage*& list = wasFull ? full_ : available_[sizeClass];
     if (--page->used == 0) {
         Unlink(list, page);
+        --pageCount_;
         ReturnPage(page);
     } else if (wasFull) {
         Unlink(full_, page);

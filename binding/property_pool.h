@@ -26,19 +26,25 @@ public:
     SmallBlockPool(const SmallBlockPool&) = delete;
     SmallBlockPool& operator=(const SmallBlockPool&) = delete;
     // Hands every page back to the page cache and frees every large block, whatever is still in use.
-    ~SmallBlockPool();
+    ~SmallBlockPool() { ReleaseAll(false); }
 
     // Throws std::bad_alloc.
     void* Allocate(size_t size);
     // The size must be the one the block was allocated with.
     void Release(void* block, size_t size) noexcept;
 
+    size_t PageCount() const noexcept { return pageCount_; }
+    // Frees everything at once, whatever is still in use, and leaves the pool empty and usable. The pages go to the
+    // calling thread's own pages (there must be room for them) or back to the page cache.
+    void ReleaseAll(bool keepPagesOnThread) noexcept;
+
 private:
     void* AllocateLarge(size_t size);
     void ReleaseLarge(void* block) noexcept;
 
     PoolPage* available_[SizeClassCount] = {};
-    uint32_t classesUsed_ = 0;  // one bit per size class that ever had a page
+    uint32_t classesUsed_ = 0;  // one bit per size class that had a page since the pool was last emptied
+    size_t pageCount_ = 0;
     PoolPage* full_ = nullptr;
     LargeBlock* large_ = nullptr;
 };
