@@ -3,7 +3,6 @@
 #include <cstring>
 #include <new>
 
-#include "binding/static_type.h"
 #include "platform/system.h"
 
 namespace Zarvo {
@@ -48,7 +47,7 @@ struct EmptyRecordStorage {
 }  // namespace
 
 InternedString* InternTable::EmptyRecord() noexcept {
-    static EmptyRecordStorage storage{{Fnv1a({}), 0, 0}, {'\0'}};
+    static EmptyRecordStorage storage{{0, 0}, {'\0'}};
     static_assert(offsetof(EmptyRecordStorage, text) == sizeof(InternedString));
     return &storage.record;
 }
@@ -56,16 +55,16 @@ InternedString* InternTable::EmptyRecord() noexcept {
 InternTable::InternTable(SmallBlockPool& pool) noexcept
     : pool_(pool), seed_(ProcessSeed() ^ (static_cast<uint64_t>(reinterpret_cast<uintptr_t>(this)) * GoldenRatio)) {}
 
-void InternTable::Open() noexcept {
-    std::memset(static_cast<void*>(inlineSlots_), 0, sizeof inlineSlots_);
-    slots_ = inlineSlots_;
-    capacity_ = InlineCapacity;
-}
-
 void InternTable::Forget() noexcept {
-    slots_ = inlineSlots_;
-    capacity_ = 0;
+    if (slots_ != inlineSlots_) {
+        slots_ = inlineSlots_;
+        capacity_ = InlineCapacity;
+    }
     count_ = 0;
+    if (++generation_ == 0) {  // after four billion trees: the slots' own generations could come back
+        std::memset(static_cast<void*>(inlineSlots_), 0, sizeof inlineSlots_);
+        generation_ = 1;
+    }
 }
 
 uint32_t InternTable::SlotHash(std::string_view text) const noexcept {
@@ -105,20 +104,19 @@ size_t InternTable::RecentIndex(const char* data) noexcept {
 
 InternedString* InternTable::Intern(std::string_view text) {
     if (text.empty()) return EmptyRecord();
-    if (capacity_ == 0) Open();
     size_t mask = capacity_ - 1;
     // An entry may name a slot of a larger table the tree had before: the mask keeps it inside this one.
     Recent& recent = recent_[RecentIndex(text.data())];
     if (recent.data == text.data()) {
-        InternedString* record = slots_[recent.slot & mask].record;
-        if (record && SameText(*record, text)) {
-            ++record->refCount;
-            return record;
+        const Slot& slot = slots_[recent.slot & mask];
+        if (Holds(slot) && SameText(*slot.record, text)) {
+            ++slot.record->refCount;
+            return slot.record;
         }
     }
     uint32_t hash = SlotHash(text);
     size_t slot = hash & mask;
-    for (; slots_[slot].record; slot = (slot + 1) & mask) {
+    for (; Holds(slots_[slot]); slot = (slot + 1) & mask) {
         InternedString* record = slots_[slot].record;
         if (slots_[slot].hash == hash && SameText(*record, text)) {
             ++record->refCount;
@@ -129,16 +127,16 @@ InternedString* InternTable::Intern(std::string_view text) {
     if (count_ + 1 > capacity_ / 2) {  // short probe runs matter more than the slots' memory
         Grow();
         mask = capacity_ - 1;
-        for (slot = hash & mask; slots_[slot].record; slot = (slot + 1) & mask) {}
+        for (slot = hash & mask; Holds(slots_[slot]); slot = (slot + 1) & mask) {}
     }
-    slots_[slot] = {hash, NewRecord(text)};
+    slots_[slot] = {hash, generation_, NewRecord(text)};
     ++count_;
     recent = {text.data(), slot};
     return slots_[slot].record;
 }
 
 InternedString* InternTable::NewRecord(std::string_view text) {
-    auto* record = new (pool_.Allocate(RecordSize(text.size()))) InternedString{Fnv1a(text), 1, text.size()};
+    auto* record = new (pool_.Allocate(RecordSize(text.size()))) InternedString{1, text.size()};
     char* copy = reinterpret_cast<char*>(record + 1);
     std::memcpy(copy, text.data(), text.size());
     copy[text.size()] = '\0';
@@ -154,7 +152,7 @@ void InternTable::Release(InternedString* record) noexcept {
     // Backward-shift deletion keeps every remaining record reachable from its home slot.
     size_t mask = capacity_ - 1;
     size_t hole = SlotOf(record);
-    for (size_t slot = (hole + 1) & mask; slots_[slot].record; slot = (slot + 1) & mask) {
+    for (size_t slot = (hole + 1) & mask; Holds(slots_[slot]); slot = (slot + 1) & mask) {
         size_t home = slots_[slot].hash & mask;
         if (((slot - home) & mask) >= ((slot - hole) & mask)) {
             slots_[hole] = slots_[slot];
@@ -168,10 +166,9 @@ void InternTable::Release(InternedString* record) noexcept {
 
 InternedString* InternTable::Find(std::string_view text) const noexcept {
     if (text.empty()) return EmptyRecord();
-    if (capacity_ == 0) return nullptr;
     uint32_t hash = SlotHash(text);
     size_t mask = capacity_ - 1;
-    for (size_t slot = hash & mask; slots_[slot].record; slot = (slot + 1) & mask) {
+    for (size_t slot = hash & mask; Holds(slots_[slot]); slot = (slot + 1) & mask) {
         if (slots_[slot].hash == hash && SameText(*slots_[slot].record, text)) return slots_[slot].record;
     }
     return nullptr;
@@ -190,9 +187,9 @@ void InternTable::Grow() {
     std::memset(static_cast<void*>(slots), 0, capacity * sizeof(Slot));
     size_t mask = capacity - 1;
     for (size_t i = 0; i < capacity_; ++i) {
-        if (slots_[i].record) {
+        if (Holds(slots_[i])) {
             size_t slot = slots_[i].hash & mask;
-            while (slots[slot].record) slot = (slot + 1) & mask;
+            while (Holds(slots[slot])) slot = (slot + 1) & mask;
             slots[slot] = slots_[i];
         }
     }

@@ -31,10 +31,13 @@ public:
     static InternedString* EmptyRecord() noexcept;
 
 private:
-    // Slots are placed by a seeded word-at-a-time hash: lookups of known texts skip the byte-serial FNV-1a,
-    // which is computed once per record, and crafted texts cannot pile up in one run of slots.
+    // Slots are placed by a seeded word-at-a-time hash: faster than the byte-serial FNV-1a, and crafted texts
+    // cannot pile up in one run of slots.
+    // A slot holds a record only when it was filled in the table's current generation: forgetting every record
+    // moves on to the next generation instead of clearing the slots.
     struct Slot {
         uint32_t hash;
+        uint32_t generation;
         InternedString* record;
     };
     // The texts last interned, by the address they were passed at: names kept in descriptors and literals come
@@ -49,18 +52,18 @@ private:
 
     uint32_t SlotHash(std::string_view text) const noexcept;
     static size_t RecentIndex(const char* data) noexcept;
+    bool Holds(const Slot& slot) const noexcept { return slot.generation == generation_; }
     size_t SlotOf(const InternedString* record) const noexcept;
-    // The inline slots are cleared on the first text a tree interns, not when the table is made.
-    void Open() noexcept;
     void Grow();
     InternedString* NewRecord(std::string_view text);
 
     SmallBlockPool& pool_;
     uint64_t seed_;
     Slot* slots_ = inlineSlots_;  // open addressing with linear probing
-    size_t capacity_ = 0;         // a power of two once open, 0 before
+    size_t capacity_ = InlineCapacity;  // a power of two
     size_t count_ = 0;
-    Slot inlineSlots_[InlineCapacity];  // small trees need no slot array of their own
+    uint32_t generation_ = 1;  // never 0, the generation of a cleared slot
+    Slot inlineSlots_[InlineCapacity] = {};  // small trees need no slot array of their own
     Recent recent_[RecentCount] = {};
 };
 

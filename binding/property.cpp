@@ -315,7 +315,7 @@ BindingProperty& BindingProperty::InsertMember(size_t position, InternedString* 
     auto* member = new (block) PropertyMember{PropertyKey(record), BindingProperty(context_)};
     PropertyStructure& members = *payload_.structure;
     PropertyMember** index = members.Index();
-    std::memmove(index + position + 1, index + position, (members.size_ - position) * sizeof(PropertyMember*));
+    for (size_t i = members.size_; i > position; --i) index[i] = index[i - 1];  // mostly none or a few
     index[position] = member;
     ++members.size_;
     return member->second;

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "binding/property_pool.h"
+#include "binding/static_type.h"
 
 namespace Zarvo {
 
@@ -20,12 +21,14 @@ class BindingProperty;
 // One distinct text of a tree, shared by every node and key that holds it. The text follows the record in its
 // block, NUL-terminated, so that a record is one allocation whatever its length.
 struct InternedString {
-    uint32_t hash;  // FNV-1a of the text
     uint32_t refCount;
     size_t size;
 
     const char* CStr() const noexcept { return reinterpret_cast<const char*>(this + 1); }
     std::string_view Text() const noexcept { return {CStr(), size}; }
+    // FNV-1a of the text. Worked out when asked: the byte-serial hash would cost more than the rest of making a
+    // record, and the table places records by a hash of its own.
+    uint32_t Hash() const noexcept { return Fnv1a(Text()); }
 };
 
 // A structure key: an interned text, ordered by the unsigned byte order of the texts.
@@ -34,7 +37,7 @@ public:
     explicit PropertyKey(InternedString* record) noexcept : record_(record) {}
     std::string_view View() const noexcept { return record_->Text(); }
     const char* CStr() const noexcept { return record_->CStr(); }
-    uint32_t Hash() const noexcept { return record_->hash; }
+    uint32_t Hash() const noexcept { return record_->Hash(); }
     InternedString* Record() const noexcept { return record_; }
 
 private:

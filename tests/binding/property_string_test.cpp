@@ -79,7 +79,7 @@ TEST(PropertyString, InternTableKeepsEveryRecordFindableThroughGrowthAndRemoval)
         InternedString* record = strings.Find(texts[i]);
         if (i % 2) {
             ASSERT_NE(record, nullptr) << texts[i];
-            EXPECT_EQ(record->hash, Fnv1a(texts[i]));
+            EXPECT_EQ(record->Hash(), Fnv1a(texts[i]));
         } else {
             EXPECT_EQ(record, nullptr) << texts[i];
         }
@@ -107,9 +107,9 @@ TEST(PropertyString, RecordsHoldTheFnv1aHashOfTheirText) {
     BindingProperty root;
     root.Element(0).SetString("a");
     root.Element(1).SetString("foobar");
-    EXPECT_EQ(InternTable::EmptyRecord()->hash, 0x811C9DC5u);
-    EXPECT_EQ(root.Context()->Strings().Find("a")->hash, 0xE40C292Cu);
-    EXPECT_EQ(root.Context()->Strings().Find("foobar")->hash, 0xBF9CF968u);
+    EXPECT_EQ(InternTable::EmptyRecord()->Hash(), 0x811C9DC5u);
+    EXPECT_EQ(root.Context()->Strings().Find("a")->Hash(), 0xE40C292Cu);
+    EXPECT_EQ(root.Context()->Strings().Find("foobar")->Hash(), 0xBF9CF968u);
 }
 
 TEST(PropertyString, StructureKeysIterateInUnsignedByteOrder) {
