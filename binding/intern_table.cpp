@@ -1,5 +1,6 @@
 #include "binding/intern_table.h"
 
+#include <algorithm>
 #include <cstring>
 #include <new>
 
@@ -10,44 +11,24 @@ namespace {
 
 constexpr uint64_t GoldenRatio = 0x9E3779B97F4A7C15ull;
 
-// Texts of up to 16 bytes are compared as two overlapping words, without a call.
-bool SameText(const InternedString& stored, std::string_view text) noexcept {
-    size_t size = text.size();
-    if (stored.size != size) return false;
-    const char* a = stored.CStr();
-    const char* b = text.data();
-    auto differ = [&](auto word, size_t offset) {
-        decltype(word) x, y;
-        std::memcpy(&x, a + offset, sizeof x);
-        std::memcpy(&y, b + offset, sizeof y);
-        return x ^ y;
-    };
-    if (size > 16) return std::memcmp(a, b, size) == 0;
-    if (size >= 8) return (differ(uint64_t{}, 0) | differ(uint64_t{}, size - 8)) == 0;
-    if (size >= 4) return (differ(uint32_t{}, 0) | differ(uint32_t{}, size - 4)) == 0;
-    for (size_t i = 0; i < size; ++i) {
-        if (a[i] != b[i]) return false;
-    }
-    return true;
-}
-
-size_t RecordSize(size_t textSize) noexcept { return sizeof(InternedString) + textSize + 1; }
+// The text and its NUL, with at least the eight bytes InternedString::Prefix reads.
+size_t RecordSize(size_t textSize) noexcept { return sizeof(InternedString) + std::max<size_t>(textSize + 1, 8); }
 
 uint64_t ProcessSeed() noexcept {
     static const uint64_t seed = static_cast<uint64_t>(Platform::PerformanceCounter()) * GoldenRatio;
     return seed;
 }
 
-// The record and its NUL, laid out as a pooled record is.
+// The record and its text, laid out as a pooled record is.
 struct EmptyRecordStorage {
     InternedString record;
-    char text[1];
+    char text[8];
 };
 
 }  // namespace
 
 InternedString* InternTable::EmptyRecord() noexcept {
-    static EmptyRecordStorage storage{{0, 0}, {'\0'}};
+    static EmptyRecordStorage storage{{0, 0, 0}, {}};
     static_assert(offsetof(EmptyRecordStorage, text) == sizeof(InternedString));
     return &storage.record;
 }
@@ -61,6 +42,7 @@ void InternTable::Forget() noexcept {
         capacity_ = InlineCapacity;
     }
     count_ = 0;
+    lastSlot_ = 0;
     if (++generation_ == 0) {  // after four billion trees: the slots' own generations could come back
         std::memset(static_cast<void*>(inlineSlots_), 0, sizeof inlineSlots_);
         generation_ = 1;
@@ -97,46 +79,34 @@ uint32_t InternTable::SlotHash(std::string_view text) const noexcept {
     return static_cast<uint32_t>((hash * GoldenRatio) >> 32);
 }
 
-size_t InternTable::RecentIndex(const char* data) noexcept {
-    auto address = static_cast<uint64_t>(reinterpret_cast<uintptr_t>(data));
-    return static_cast<size_t>((address * GoldenRatio) >> 59) % RecentCount;
-}
-
-InternedString* InternTable::Intern(std::string_view text) {
+InternedString* InternTable::Lookup(std::string_view text) {
     if (text.empty()) return EmptyRecord();
     size_t mask = capacity_ - 1;
-    // An entry may name a slot of a larger table the tree had before: the mask keeps it inside this one.
-    Recent& recent = recent_[RecentIndex(text.data())];
-    if (recent.data == text.data()) {
-        const Slot& slot = slots_[recent.slot & mask];
-        if (Holds(slot) && SameText(*slot.record, text)) {
-            ++slot.record->refCount;
-            return slot.record;
-        }
-    }
+    const Slot& last = slots_[lastSlot_];
+    InternedString* previous = Holds(last) ? last.record : nullptr;
     uint32_t hash = SlotHash(text);
     size_t slot = hash & mask;
     for (; Holds(slots_[slot]); slot = (slot + 1) & mask) {
-        InternedString* record = slots_[slot].record;
-        if (slots_[slot].hash == hash && SameText(*record, text)) {
-            ++record->refCount;
-            recent = {text.data(), slot};
-            return record;
+        if (slots_[slot].hash == hash && SameText(*slots_[slot].record, text)) break;
+    }
+    if (Holds(slots_[slot])) {
+        ++slots_[slot].record->refCount;
+    } else {
+        if (count_ + 1 > capacity_ / 2) {  // short probe runs matter more than the slots' memory
+            Grow();
+            mask = capacity_ - 1;
+            for (slot = hash & mask; Holds(slots_[slot]); slot = (slot + 1) & mask) {}
         }
+        slots_[slot] = {hash, generation_, NewRecord(text)};
+        ++count_;
     }
-    if (count_ + 1 > capacity_ / 2) {  // short probe runs matter more than the slots' memory
-        Grow();
-        mask = capacity_ - 1;
-        for (slot = hash & mask; Holds(slots_[slot]); slot = (slot + 1) & mask) {}
-    }
-    slots_[slot] = {hash, generation_, NewRecord(text)};
-    ++count_;
-    recent = {text.data(), slot};
+    if (previous) previous->successor = static_cast<uint32_t>(slot);
+    lastSlot_ = slot;
     return slots_[slot].record;
 }
 
 InternedString* InternTable::NewRecord(std::string_view text) {
-    auto* record = new (pool_.Allocate(RecordSize(text.size()))) InternedString{1, text.size()};
+    auto* record = new (pool_.Allocate(RecordSize(text.size()))) InternedString{1, 0, text.size()};
     char* copy = reinterpret_cast<char*>(record + 1);
     std::memcpy(copy, text.data(), text.size());
     copy[text.size()] = '\0';

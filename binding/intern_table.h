@@ -3,6 +3,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <string_view>
 
 #include "binding/property.h"
@@ -18,7 +19,10 @@ public:
     ~InternTable() = default;
 
     // The record of the text with one more reference; the empty text gives the shared empty record.
-    InternedString* Intern(std::string_view text);
+    InternedString* Intern(std::string_view text) {
+        InternedString* record = Guess(text);
+        return record ? record : Lookup(text);
+    }
     static void Retain(InternedString* record) noexcept;
     // Drops one reference; the record goes away with its last one.
     void Release(InternedString* record) noexcept;
@@ -40,18 +44,42 @@ private:
         uint32_t generation;
         InternedString* record;
     };
-    // The texts last interned, by the address they were passed at: names kept in descriptors and literals come
-    // back from the same address, and are then found without hashing. An entry names a slot, not a record, so
-    // that it never points at a freed record; whatever the slot holds is checked against the text.
-    struct Recent {
-        const char* data;
-        size_t slot;
-    };
     static constexpr size_t InlineCapacity = 32;
-    static constexpr size_t RecentCount = 32;
 
+    // Texts of up to 16 bytes are compared as two overlapping words, without a call.
+    static bool SameText(const InternedString& stored, std::string_view text) noexcept {
+        size_t size = text.size();
+        if (stored.size != size) return false;
+        const char* a = stored.CStr();
+        const char* b = text.data();
+        auto differ = [&](auto word, size_t offset) {
+            decltype(word) x, y;
+            std::memcpy(&x, a + offset, sizeof x);
+            std::memcpy(&y, b + offset, sizeof y);
+            return x ^ y;
+        };
+        if (size > 16) return std::memcmp(a, b, size) == 0;
+        if (size >= 8) return (differ(uint64_t{}, 0) | differ(uint64_t{}, size - 8)) == 0;
+        if (size >= 4) return (differ(uint32_t{}, 0) | differ(uint32_t{}, size - 4)) == 0;
+        for (size_t i = 0; i < size; ++i) {
+            if (a[i] != b[i]) return false;
+        }
+        return true;
+    }
+
+    // The record of the slot that followed the last text interned, when it holds this text: counted and returned.
+    InternedString* Guess(std::string_view text) noexcept {
+        const Slot& last = slots_[lastSlot_];
+        if (!Holds(last)) return nullptr;
+        size_t guess = last.record->successor;
+        const Slot& slot = slots_[guess];
+        if (!Holds(slot) || !SameText(*slot.record, text)) return nullptr;
+        ++slot.record->refCount;
+        lastSlot_ = guess;
+        return slot.record;
+    }
+    InternedString* Lookup(std::string_view text);
     uint32_t SlotHash(std::string_view text) const noexcept;
-    static size_t RecentIndex(const char* data) noexcept;
     bool Holds(const Slot& slot) const noexcept { return slot.generation == generation_; }
     size_t SlotOf(const InternedString* record) const noexcept;
     void Grow();
@@ -63,8 +91,12 @@ private:
     size_t capacity_ = InlineCapacity;  // a power of two
     size_t count_ = 0;
     uint32_t generation_ = 1;  // never 0, the generation of a cleared slot
+    // Texts come in the same sequences again (the keys of many records, a name and its value): each record
+    // remembers the slot of the text that followed it, and that slot is tried before the text is hashed. Slots, not
+    // records, so that a guess never points at a freed record; whatever the slot holds is checked against the text.
+    // Within a generation the table only grows, so a slot index once valid stays inside it.
+    size_t lastSlot_ = 0;
     Slot inlineSlots_[InlineCapacity] = {};  // small trees need no slot array of their own
-    Recent recent_[RecentCount] = {};
 };
 
 }  // namespace Zarvo

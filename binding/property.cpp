@@ -17,11 +17,29 @@ constexpr const char* KindNames[] = {"empty",  "bool", "signed", "unsigned",   "
 
 [[noreturn]] void ThrowTooLong() { throw std::length_error("collection larger than 268435455 elements"); }
 
-// Room for this many members is made on a Structure's first one.
+// Room for this many members (elements) is made on a Structure's (Collection's) first one.
 constexpr size_t FirstStructureCapacity = 4;
+constexpr size_t FirstCollectionCapacity = 4;
+
+size_t CollectionBlockSize(size_t capacity) noexcept {
+    return sizeof(PropertyCollection) + capacity * sizeof(BindingProperty);
+}
+
+// Every Collection starts as this one, which has no room: it is shared and never written.
+PropertyCollection& EmptyCollection() noexcept {
+    static PropertyCollection none;
+    return none;
+}
 
 size_t StructureBlockSize(size_t capacity) noexcept {
-    return sizeof(PropertyStructure) + capacity * sizeof(PropertyMember*);
+    return sizeof(PropertyStructure) + capacity * 2 * sizeof(uint64_t);
+}
+
+// The order word of a text that is not interned, as InternedString::Prefix gives it for one that is.
+uint64_t KeyPrefix(std::string_view key) noexcept {
+    uint64_t word = 0;
+    for (size_t i = 0; i < 8 && i < key.size(); ++i) word |= uint64_t{static_cast<unsigned char>(key[i])} << (56 - 8 * i);
+    return word;
 }
 
 // Every Structure starts as this one, which has no room: it is shared and never written.
@@ -57,7 +75,7 @@ size_t BindingProperty::Size() const noexcept {
         case Kind::Empty: return 0;
         case Kind::String: return payload_.string->size;
         case Kind::Blob: return payload_.blob->size();
-        case Kind::Collection: return payload_.collection->size();
+        case Kind::Collection: return payload_.collection->size_;
         case Kind::Structure: return payload_.structure->size_;
         default: return 1;
     }
@@ -135,8 +153,7 @@ void BindingProperty::MakeCollection() {
     if (kind_ == Kind::Collection) return;
     Clear();
     EnsureContext();
-    SmallBlockPool& pool = context_->Collections();
-    payload_.collection = PoolNew<PropertyCollection>(pool, PoolAllocator<BindingProperty>(&pool));
+    payload_.collection = &EmptyCollection();
     kind_ = Kind::Collection;
 }
 
@@ -219,52 +236,63 @@ bool BindingProperty::IsDefault() const noexcept {
 }
 
 const BindingProperty& BindingProperty::At(size_t index) const noexcept {
-    if (kind_ != Kind::Collection || index >= payload_.collection->size()) return EmptyNode();
-    return (*payload_.collection)[index];
+    if (kind_ != Kind::Collection || index >= payload_.collection->size_) return EmptyNode();
+    return payload_.collection->data()[index];
 }
 
 BindingProperty& BindingProperty::Element(size_t index) {
     if (index >= MaxCollectionSize) ThrowTooLong();
     MakeCollection();
-    PropertyCollection& elements = *payload_.collection;
-    if (index < elements.size()) return elements[index];
-    if (index >= elements.capacity()) {
-        GrowCollection(std::max(index + 1, std::min(elements.capacity() * 2, MaxCollectionSize)));
+    PropertyCollection* elements = payload_.collection;
+    if (index < elements->size_) return elements->data()[index];
+    if (index >= elements->capacity_) {
+        GrowCollection(std::max({index + 1, FirstCollectionCapacity, std::min(elements->capacity_ * 2, MaxCollectionSize)}));
     }
-    while (elements.size() <= index) elements.emplace_back(context_);
-    return elements[index];
+    while (payload_.collection->size_ < index) AppendElement();
+    return AppendElement();
+}
+
+BindingProperty& BindingProperty::AppendElement() noexcept {
+    PropertyCollection& elements = *payload_.collection;
+    return *new (elements.data() + elements.size_++) BindingProperty(context_);
 }
 
 void BindingProperty::Reserve(size_t count) {
     if (count > MaxCollectionSize) ThrowTooLong();
-    if (kind_ == Kind::Collection && count > payload_.collection->capacity()) GrowCollection(count);
+    if (kind_ == Kind::Collection && count > payload_.collection->capacity_) GrowCollection(count);
     if (kind_ == Kind::Structure && count > payload_.structure->capacity_) GrowStructure(count);
 }
 
 void BindingProperty::GrowCollection(size_t capacity) {
     PropertyCollection& elements = *payload_.collection;
-    PropertyCollection grown(elements.get_allocator());
-    grown.reserve(capacity);
-    for (BindingProperty& element : elements) grown.emplace_back(context_).AdoptFrom(element);
-    elements.swap(grown);
+    SmallBlockPool& pool = context_->Collections();
+    auto* grown = new (pool.Allocate(CollectionBlockSize(capacity))) PropertyCollection();
+    grown->capacity_ = capacity;
+    grown->size_ = elements.size_;
+    BindingProperty* to = grown->data();
+    for (BindingProperty& element : elements) (new (to++) BindingProperty(context_))->AdoptFrom(element);
+    if (elements.capacity_) pool.Release(&elements, CollectionBlockSize(elements.capacity_));
+    payload_.collection = grown;
 }
 
 std::span<BindingProperty> BindingProperty::Elements() noexcept {
     if (kind_ != Kind::Collection) return {};
-    return {payload_.collection->data(), payload_.collection->size()};
+    return {payload_.collection->data(), payload_.collection->size_};
 }
 
 std::span<const BindingProperty> BindingProperty::Elements() const noexcept {
     if (kind_ != Kind::Collection) return {};
-    return {payload_.collection->data(), payload_.collection->size()};
+    return {payload_.collection->data(), payload_.collection->size_};
 }
 
-size_t PropertyStructure::LowerBound(std::string_view key) const noexcept {
-    PropertyMember* const* index = Index();
+size_t PropertyStructure::LowerBound(uint64_t order, std::string_view key) const noexcept {
+    const Entry* entries = Entries();
     size_t first = 0;
     for (size_t count = size_; count > 0;) {
         size_t half = count / 2;
-        if (KeyLess(index[first + half]->first.View(), key)) {
+        const Entry& entry = entries[first + half];
+        bool below = entry.order != order ? entry.order < order : entry.member->first.View() < key;
+        if (below) {
             first += half + 1;
             count -= half + 1;
         } else {
@@ -277,31 +305,42 @@ size_t PropertyStructure::LowerBound(std::string_view key) const noexcept {
 const BindingProperty& BindingProperty::Child(std::string_view key) const noexcept {
     if (kind_ != Kind::Structure) return EmptyNode();
     const PropertyStructure& members = *payload_.structure;
-    size_t position = members.LowerBound(key);
-    if (position == members.size_ || members.Index()[position]->first.View() != key) return EmptyNode();
-    return members.Index()[position]->second;
+    uint64_t order = KeyPrefix(key);
+    size_t position = members.LowerBound(order, key);
+    if (position == members.size_) return EmptyNode();
+    const auto& entry = members.Entries()[position];
+    if (entry.order != order || entry.member->first.View() != key) return EmptyNode();
+    return entry.member->second;
 }
 
 // Keys mostly arrive in ascending order, and a key above the last one is new: it is appended without a search.
+// The key is interned first, so that the key of a member found is recognised by its record.
 BindingProperty& BindingProperty::ChildForWrite(std::string_view key) {
+    EnsureContext();
+    // Interned before anything else: the key may point into the value this node is about to release.
+    InternedString* record = context_->Strings().Intern(key);
+    uint64_t order = record->Prefix();
     if (kind_ != Kind::Structure) {
-        // Interned first: the key may point into the value this node is about to release.
-        EnsureContext();
-        InternedString* record = context_->Strings().Intern(key);
         MakeStructure();
-        return InsertMember(0, record);
+        return InsertMember(0, record, order);
     }
     const PropertyStructure& members = *payload_.structure;
     size_t position = members.size_;
-    if (position != 0 && !KeyLess(members.Index()[position - 1]->first.View(), key)) {
-        position = members.LowerBound(key);
-        PropertyMember* found = members.Index()[position];
-        if (found->first.View() == key) return found->second;
+    if (position != 0) {
+        const auto& last = members.Entries()[position - 1];
+        if (last.order > order || (last.order == order && !(last.member->first.View() < record->Text()))) {
+            position = members.LowerBound(order, record->Text());
+            PropertyMember* found = members.Entries()[position].member;
+            if (found->first.Record() == record) {
+                --record->refCount;  // the member holds it as well
+                return found->second;
+            }
+        }
     }
-    return InsertMember(position, context_->Strings().Intern(key));
+    return InsertMember(position, record, order);
 }
 
-BindingProperty& BindingProperty::InsertMember(size_t position, InternedString* record) {
+BindingProperty& BindingProperty::InsertMember(size_t position, InternedString* record, uint64_t order) {
     SmallBlockPool& pool = context_->Structures();
     void* block;
     try {
@@ -314,9 +353,9 @@ BindingProperty& BindingProperty::InsertMember(size_t position, InternedString* 
     }
     auto* member = new (block) PropertyMember{PropertyKey(record), BindingProperty(context_)};
     PropertyStructure& members = *payload_.structure;
-    PropertyMember** index = members.Index();
-    for (size_t i = members.size_; i > position; --i) index[i] = index[i - 1];  // mostly none or a few
-    index[position] = member;
+    auto* entries = members.Entries();
+    for (size_t i = members.size_; i > position; --i) entries[i] = entries[i - 1];  // mostly none or a few
+    entries[position] = {order, member};
     ++members.size_;
     return member->second;
 }
@@ -327,19 +366,25 @@ void BindingProperty::GrowStructure(size_t capacity) {
     auto* grown = new (pool.Allocate(StructureBlockSize(capacity))) PropertyStructure();
     grown->size_ = members.size_;
     grown->capacity_ = capacity;
-    std::memcpy(grown->Index(), members.Index(), members.size_ * sizeof(PropertyMember*));
+    std::copy_n(members.Entries(), members.size_, grown->Entries());
     if (members.capacity_) pool.Release(&members, StructureBlockSize(members.capacity_));
     payload_.structure = grown;
+}
+
+void BindingProperty::FreeElements(PropertyContext* context) noexcept {
+    PropertyCollection& elements = *payload_.collection;
+    for (BindingProperty& element : elements) element.Clear();
+    if (elements.capacity_) context->Collections().Release(&elements, CollectionBlockSize(elements.capacity_));
 }
 
 void BindingProperty::FreeMembers(PropertyContext* context) noexcept {
     PropertyStructure& members = *payload_.structure;
     SmallBlockPool& pool = context->Structures();
     InternTable& strings = context->Strings();
-    for (PropertyMember* member : std::span(members.Index(), members.size_)) {
-        strings.Release(member->first.Record());
-        member->second.Clear();
-        pool.Release(member, sizeof(PropertyMember));
+    for (PropertyMember& member : members) {
+        strings.Release(member.first.Record());
+        member.second.Clear();
+        pool.Release(&member, sizeof(PropertyMember));
     }
     if (members.capacity_) pool.Release(&members, StructureBlockSize(members.capacity_));
 }

@@ -1,8 +1,10 @@
 // BindingProperty: the one dynamically typed value of the runtime, and BindingResult, a value with an ok flag.
 #pragma once
 
+#include <bit>
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <iterator>
 #include <span>
 #include <string>
@@ -11,6 +13,7 @@
 
 #include "binding/property_pool.h"
 #include "binding/static_type.h"
+#include "platform/byte_order.h"
 
 namespace Zarvo {
 
@@ -22,6 +25,7 @@ class BindingProperty;
 // block, NUL-terminated, so that a record is one allocation whatever its length.
 struct InternedString {
     uint32_t refCount;
+    uint32_t successor;  // where the text interned right after this one was found last time: a guess, always checked
     size_t size;
 
     const char* CStr() const noexcept { return reinterpret_cast<const char*>(this + 1); }
@@ -29,6 +33,14 @@ struct InternedString {
     // FNV-1a of the text. Worked out when asked: the byte-serial hash would cost more than the rest of making a
     // record, and the table places records by a hash of its own.
     uint32_t Hash() const noexcept { return Fnv1a(Text()); }
+    // The first eight bytes of the text as a big-endian number, zero past its end, so that texts whose prefixes
+    // differ are in the order of these numbers. A record's block always has eight bytes of room for its text.
+    uint64_t Prefix() const noexcept {
+        uint64_t word;
+        std::memcpy(&word, CStr(), sizeof word);
+        if constexpr (std::endian::native == std::endian::little) word = ByteSwap64(word);
+        return size >= 8 ? word : word & ~(UINT64_MAX >> (size * 8));
+    }
 };
 
 // A structure key: an interned text, ordered by the unsigned byte order of the texts.
@@ -44,16 +56,8 @@ private:
     InternedString* record_;
 };
 
-// Unsigned byte order of key texts; most keys differ in their first byte, which is decided without a call.
-inline bool KeyLess(std::string_view a, std::string_view b) noexcept {
-    if (!a.empty() && !b.empty() && a[0] != b[0]) {
-        return static_cast<unsigned char>(a[0]) < static_cast<unsigned char>(b[0]);
-    }
-    return a < b;
-}
-
 using PropertyBlob = std::vector<uint8_t, PoolAllocator<uint8_t>>;
-using PropertyCollection = std::vector<BindingProperty, PoolAllocator<BindingProperty>>;
+class PropertyCollection;
 struct PropertyMember;
 class PropertyStructure;
 
@@ -79,7 +83,11 @@ public:
     size_t Size() const noexcept;
     PropertyContext* Context() const noexcept { return context_; }
 
-    void Clear() noexcept;
+    void Clear() noexcept {
+        if (kind_ >= Kind::String) ReleaseStorage();
+        kind_ = Kind::Empty;
+        payload_.u64 = 0;
+    }
     void SetBool(bool value);
     void SetSigned(int64_t value);
     void SetUnsigned(uint64_t value);
@@ -129,6 +137,8 @@ public:
 
 private:
     void EnsureContext();
+    // Gives back what a String, Blob, Enum, Collection or Structure holds.
+    void ReleaseStorage() noexcept;
     // Builds a deep copy of other in this node, which is Empty.
     void CopyFrom(const BindingProperty& other);
     void CopyLeaf(const BindingProperty& other);
@@ -140,12 +150,16 @@ private:
     // Frees a branch whose children are all leaves. Takes the context as an argument: during a release the
     // field may hold the way back up.
     void FreeLeafBranch(PropertyContext* context) noexcept;
+    // Appends an Empty element; the Collection has room for it.
+    BindingProperty& AppendElement() noexcept;
     // Grows by moving the nodes themselves, so children keep their context and subtrees.
     void GrowCollection(size_t capacity);
-    // Makes a new member at the position of the Structure's index, taking over the caller's reference to the key.
-    BindingProperty& InsertMember(size_t position, InternedString* record);
+    // Makes a new member at the position of the Structure's entries, taking over the caller's reference to the key.
+    BindingProperty& InsertMember(size_t position, InternedString* record, uint64_t order);
     void GrowStructure(size_t capacity);
-    // Releases every member of a Structure whose children are all leaves, and the structure itself.
+    // Release every element of a Collection (member of a Structure) whose children are all leaves, and the
+    // container itself.
+    void FreeElements(PropertyContext* context) noexcept;
     void FreeMembers(PropertyContext* context) noexcept;
 
     union Payload {
@@ -164,6 +178,27 @@ private:
     bool ownsContext_ = true;
 };
 
+// The elements of a Collection in one pooled block: a count, a capacity and the elements themselves. Growing
+// moves the elements, as any vector does.
+class PropertyCollection {
+public:
+    size_t size() const noexcept { return size_; }
+    size_t capacity() const noexcept { return capacity_; }
+    BindingProperty* data() noexcept { return reinterpret_cast<BindingProperty*>(this + 1); }
+    const BindingProperty* data() const noexcept { return reinterpret_cast<const BindingProperty*>(this + 1); }
+    BindingProperty& operator[](size_t index) noexcept { return data()[index]; }
+    const BindingProperty& operator[](size_t index) const noexcept { return data()[index]; }
+    BindingProperty* begin() noexcept { return data(); }
+    BindingProperty* end() noexcept { return data() + size_; }
+    const BindingProperty* begin() const noexcept { return data(); }
+    const BindingProperty* end() const noexcept { return data() + size_; }
+
+private:
+    friend class BindingProperty;
+    size_t size_ = 0;
+    size_t capacity_ = 0;
+};
+
 // A child of a Structure and its key: a node of its own in the tree's pool, so it stays where it is while other
 // members come and go.
 struct PropertyMember {
@@ -171,9 +206,15 @@ struct PropertyMember {
     BindingProperty second;
 };
 
-// The members of a Structure in ascending byte order of their keys: a count, and pointers to the members that
-// follow it in the same pooled block. Growing moves the pointers, never the members.
+// The members of a Structure in ascending byte order of their keys: a count, and entries pointing at the members,
+// in the same pooled block. Growing moves the entries, never the members. Each entry carries the first eight bytes
+// of its key as a big-endian number, so that most keys are ordered without reading their texts.
 class PropertyStructure {
+    struct Entry {
+        uint64_t order;
+        PropertyMember* member;
+    };
+
 public:
     template <class Member>
     class Iterator {
@@ -185,9 +226,9 @@ public:
         using reference = Member&;
 
         Iterator() noexcept = default;
-        explicit Iterator(PropertyMember* const* at) noexcept : at_(at) {}
-        Member& operator*() const noexcept { return **at_; }
-        Member* operator->() const noexcept { return *at_; }
+        explicit Iterator(const Entry* at) noexcept : at_(at) {}
+        Member& operator*() const noexcept { return *at_->member; }
+        Member* operator->() const noexcept { return at_->member; }
         Iterator& operator++() noexcept {
             ++at_;
             return *this;
@@ -196,25 +237,25 @@ public:
         bool operator==(const Iterator& other) const noexcept { return at_ == other.at_; }
 
     private:
-        PropertyMember* const* at_ = nullptr;
+        const Entry* at_ = nullptr;
     };
     using value_type = PropertyMember;
     using iterator = Iterator<PropertyMember>;
     using const_iterator = Iterator<const PropertyMember>;
 
-    iterator begin() noexcept { return iterator(Index()); }
-    iterator end() noexcept { return iterator(Index() + size_); }
-    const_iterator begin() const noexcept { return const_iterator(Index()); }
-    const_iterator end() const noexcept { return const_iterator(Index() + size_); }
+    iterator begin() noexcept { return iterator(Entries()); }
+    iterator end() noexcept { return iterator(Entries() + size_); }
+    const_iterator begin() const noexcept { return const_iterator(Entries()); }
+    const_iterator end() const noexcept { return const_iterator(Entries() + size_); }
     size_t size() const noexcept { return size_; }
     bool empty() const noexcept { return size_ == 0; }
 
 private:
     friend class BindingProperty;
-    PropertyMember** Index() noexcept { return reinterpret_cast<PropertyMember**>(this + 1); }
-    PropertyMember* const* Index() const noexcept { return reinterpret_cast<PropertyMember* const*>(this + 1); }
-    // The position of the first member whose key is not below the key.
-    size_t LowerBound(std::string_view key) const noexcept;
+    Entry* Entries() noexcept { return reinterpret_cast<Entry*>(this + 1); }
+    const Entry* Entries() const noexcept { return reinterpret_cast<const Entry*>(this + 1); }
+    // The position of the first member whose key is not below the key (whose order word is given).
+    size_t LowerBound(uint64_t order, std::string_view key) const noexcept;
 
     size_t size_ = 0;
     size_t capacity_ = 0;

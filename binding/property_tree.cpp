@@ -88,7 +88,7 @@ BindingProperty::~BindingProperty() {
     else Clear();
 }
 
-void BindingProperty::Clear() noexcept {
+void BindingProperty::ReleaseStorage() noexcept {
     switch (kind_) {
         case Kind::String: {
             InternedString* record = payload_.string;
@@ -101,8 +101,6 @@ void BindingProperty::Clear() noexcept {
         case Kind::Structure: ReleaseTree(); break;
         default: break;
     }
-    kind_ = Kind::Empty;
-    payload_.u64 = 0;
 }
 
 void BindingProperty::AdoptFrom(BindingProperty& source) noexcept {
@@ -113,7 +111,7 @@ void BindingProperty::AdoptFrom(BindingProperty& source) noexcept {
 }
 
 void BindingProperty::FreeLeafBranch(PropertyContext* context) noexcept {
-    if (kind_ == Kind::Collection) PoolDelete(context->Collections(), payload_.collection);
+    if (kind_ == Kind::Collection) FreeElements(context);
     else FreeMembers(context);
     kind_ = Kind::Empty;
     payload_.u64 = 0;
@@ -136,9 +134,10 @@ void BindingProperty::ReleaseTree() noexcept {
             }
         } else {
             const PropertyStructure& members = *node->payload_.structure;
-            size_t index = finished ? members.LowerBound(MemberOf(*finished).first.View()) + 1 : 0;
+            const InternedString* key = finished ? MemberOf(*finished).first.Record() : nullptr;
+            size_t index = key ? members.LowerBound(key->Prefix(), key->Text()) + 1 : 0;
             for (; index < members.size_ && !deeper; ++index) {
-                BindingProperty& child = members.Index()[index]->second;
+                BindingProperty& child = members.Entries()[index].member->second;
                 if (IsFilledBranch(child)) deeper = &child;
             }
         }
@@ -196,10 +195,9 @@ void BindingProperty::CopyFrom(const BindingProperty& other) {
         if (source->kind_ == Kind::Collection) {
             target->MakeCollection();
             const PropertyCollection& from = *source->payload_.collection;
-            PropertyCollection& to = *target->payload_.collection;
-            to.reserve(from.size());
+            target->Reserve(from.size());
             for (const BindingProperty& element : from) {
-                BindingProperty& copy = to.emplace_back(context_);
+                BindingProperty& copy = target->AppendElement();
                 if (IsBranch(element.kind_)) pending.push_back({&copy, &element});
                 else copy.CopyLeaf(element);
             }
@@ -209,8 +207,8 @@ void BindingProperty::CopyFrom(const BindingProperty& other) {
             const PropertyStructure& from = *source->payload_.structure;
             target->Reserve(from.size_);
             for (const auto& [key, child] : from) {
-                BindingProperty& copy =
-                    target->InsertMember(target->payload_.structure->size_, CopyString(key.Record(), source->context_));
+                InternedString* record = CopyString(key.Record(), source->context_);
+                BindingProperty& copy = target->InsertMember(target->payload_.structure->size_, record, record->Prefix());
                 if (IsBranch(child.kind_)) pending.push_back({&copy, &child});
                 else copy.CopyLeaf(child);
             }

@@ -14,9 +14,8 @@ namespace {
 struct Frame {
     BindingProperty* container;
     bool map;
-    uint64_t announced;  // items the container announced; a map counts keys and values
+    uint64_t announced;  // elements, or entries of a map
     uint64_t consumed = 0;
-    std::string_view key;  // the pending map key, pointing into the input
 };
 
 class MessagePackDecoder {
@@ -26,43 +25,31 @@ public:
         frames_.reserve(16);
     }
 
+    // Reads the root, then the items of the innermost open container until a complete value is read, the input
+    // ends or an error stops it. A map's entry is read as its key and then its value, whose member is made only
+    // once the value's first byte is there.
     size_t Run() {
-        while (result_.ok && position_ < size_) {
-            bool keyExpected = false;
-            BindingProperty* slot = FindSlot(keyExpected);
-            if (!slot && !keyExpected) break;
-            uint8_t type = data_[position_++];
-            if (keyExpected) ReadKey(type);
-            else ReadValue(type, *slot);
-        }
-        return position_;
-    }
-
-private:
-    // The property the next value goes into: the root, or the next item of the innermost open container, which is
-    // created here. Null with keyExpected when a map key comes next, and null alone once a complete value is read.
-    BindingProperty* FindSlot(bool& keyExpected) {
-        if (!rootRead_) {
-            rootRead_ = true;
-            return &result_.value;
-        }
-        while (!frames_.empty()) {
+        ReadValue(result_.value);
+        while (result_.ok && !frames_.empty() && position_ < size_) {
             Frame& top = frames_.back();
             if (top.consumed == top.announced) {
                 frames_.pop_back();
                 continue;
             }
             uint64_t item = top.consumed++;
-            if (!top.map) return &top.container->Element(static_cast<size_t>(item));
-            if (item % 2 == 0) {
-                keyExpected = true;
-                return nullptr;
+            BindingProperty& container = *top.container;
+            if (!top.map) {
+                ReadValue(container.Element(static_cast<size_t>(item)));
+                continue;
             }
-            return &top.container->ChildForWrite(top.key);
+            std::string_view key;
+            if (!ReadKey(key) || position_ == size_) break;
+            ReadValue(container.ChildForWrite(key));
         }
-        return nullptr;
+        return position_;
     }
 
+private:
     void Fail(std::string message) { result_.SetError(message); }
 
     bool ReadBigEndian(unsigned width, uint64_t& value) {
@@ -104,33 +91,33 @@ private:
         }
     }
 
-    void ReadKey(uint8_t type) {
+    bool ReadKey(std::string_view& key) {
+        uint8_t type = data_[position_++];
         uint64_t length = type & 0x1F;
         if ((type < 0xA0 || type > 0xBF) && (type < 0xD9 || type > 0xDB)) {
             Fail(FormatString("Invalid MessagePack data at position %1. Map keys must be strings.",
                               static_cast<uint64_t>(position_)));
-            return;
+            return false;
         }
-        if (type >= 0xD9 && !ReadLength(LengthWidth(type), length)) return;
-        ReadText(length, frames_.back().key);
+        if (type >= 0xD9 && !ReadLength(LengthWidth(type), length)) return false;
+        return ReadText(length, key);
     }
 
-    // A container replaces what the slot held. Room for its elements is made up front, but never for more than
-    // the bytes left could fill, nor for more elements in all than the input has bytes.
+    // A container replaces what the slot held. Room for its elements or members is made up front, but never for
+    // more than the bytes left could fill (a member takes at least two), nor for more in all than the input has
+    // bytes.
     void OpenContainer(BindingProperty& slot, bool map, uint64_t items) {
         slot.Clear();
-        if (map) {
-            slot.MakeStructure();
-        } else {
-            slot.MakeCollection();
-            size_t room = static_cast<size_t>(std::min<uint64_t>({items, size_ - position_, reserveBudget_}));
-            slot.Reserve(room);
-            reserveBudget_ -= room;
-        }
-        frames_.push_back({&slot, map, map ? items * 2 : items, 0, {}});
+        if (map) slot.MakeStructure();
+        else slot.MakeCollection();
+        size_t room = static_cast<size_t>(std::min<uint64_t>({items, (size_ - position_) / (map ? 2 : 1), reserveBudget_}));
+        slot.Reserve(room);
+        reserveBudget_ -= room;
+        frames_.push_back({&slot, map, items});
     }
 
-    void ReadValue(uint8_t type, BindingProperty& slot) {
+    void ReadValue(BindingProperty& slot) {
+        uint8_t type = data_[position_++];
         uint64_t number = 0;
         if (type <= 0x7F) {
             slot.SetSigned(type);
@@ -200,7 +187,6 @@ private:
     size_t size_;
     size_t position_ = 0;
     BindingResult& result_;
-    bool rootRead_ = false;
     size_t reserveBudget_;
     std::vector<Frame> frames_;
 };
