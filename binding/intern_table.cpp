@@ -19,19 +19,7 @@ uint64_t ProcessSeed() noexcept {
     return seed;
 }
 
-// The record and its text, laid out as a pooled record is.
-struct EmptyRecordStorage {
-    InternedString record;
-    char text[8];
-};
-
 }  // namespace
-
-InternedString* InternTable::EmptyRecord() noexcept {
-    static EmptyRecordStorage storage{{0, 0, 0}, {}};
-    static_assert(offsetof(EmptyRecordStorage, text) == sizeof(InternedString));
-    return &storage.record;
-}
 
 InternTable::InternTable(SmallBlockPool& pool) noexcept
     : pool_(pool), seed_(ProcessSeed() ^ (static_cast<uint64_t>(reinterpret_cast<uintptr_t>(this)) * GoldenRatio)) {}

@@ -32,7 +32,7 @@ public:
     InternedString* Find(std::string_view text) const noexcept;
     size_t Count() const noexcept { return count_; }
     // Shared by every tree, never counted, never freed, never written.
-    static InternedString* EmptyRecord() noexcept;
+    static InternedString* EmptyRecord() noexcept { return &emptyRecord_.record; }
 
 private:
     // Slots are placed by a seeded word-at-a-time hash: faster than the byte-serial FNV-1a, and crafted texts
@@ -45,6 +45,13 @@ private:
         InternedString* record;
     };
     static constexpr size_t InlineCapacity = 32;
+    // The record and its text, laid out as a pooled record is.
+    struct EmptyRecordStorage {
+        InternedString record;
+        char text[8];
+    };
+    static_assert(offsetof(EmptyRecordStorage, text) == sizeof(InternedString));
+    static constinit inline EmptyRecordStorage emptyRecord_{};
 
     // Texts of up to 16 bytes are compared as two overlapping words, without a call.
     static bool SameText(const InternedString& stored, std::string_view text) noexcept {

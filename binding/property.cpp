@@ -17,8 +17,7 @@ constexpr const char* KindNames[] = {"empty",  "bool", "signed", "unsigned",   "
 
 [[noreturn]] void ThrowTooLong() { throw std::length_error("collection larger than 268435455 elements"); }
 
-// Room for this many members (elements) is made on a Structure's (Collection's) first one.
-constexpr size_t FirstStructureCapacity = 4;
+// Room for this many elements is made on a Collection's first one.
 constexpr size_t FirstCollectionCapacity = 4;
 
 size_t CollectionBlockSize(size_t capacity) noexcept {
@@ -28,23 +27,6 @@ size_t CollectionBlockSize(size_t capacity) noexcept {
 // Every Collection starts as this one, which has no room: it is shared and never written.
 PropertyCollection& EmptyCollection() noexcept {
     static PropertyCollection none;
-    return none;
-}
-
-size_t StructureBlockSize(size_t capacity) noexcept {
-    return sizeof(PropertyStructure) + capacity * 2 * sizeof(uint64_t);
-}
-
-// The order word of a text that is not interned, as InternedString::Prefix gives it for one that is.
-uint64_t KeyPrefix(std::string_view key) noexcept {
-    uint64_t word = 0;
-    for (size_t i = 0; i < 8 && i < key.size(); ++i) word |= uint64_t{static_cast<unsigned char>(key[i])} << (56 - 8 * i);
-    return word;
-}
-
-// Every Structure starts as this one, which has no room: it is shared and never written.
-PropertyStructure& EmptyStructure() noexcept {
-    static PropertyStructure none;
     return none;
 }
 
@@ -63,7 +45,6 @@ uint64_t TruncateToUnsigned(double value) noexcept {
 
 BindingProperty::BindingProperty() noexcept = default;
 
-BindingProperty::BindingProperty(PropertyContext* context) noexcept : context_(context), ownsContext_(false) {}
 
 const char* BindingProperty::KindName(Kind kind) noexcept {
     auto index = static_cast<size_t>(kind);
@@ -81,8 +62,7 @@ size_t BindingProperty::Size() const noexcept {
     }
 }
 
-void BindingProperty::EnsureContext() {
-    if (context_) return;
+void BindingProperty::CreateContext() {
     context_ = PropertyContext::Create();
     // A node without a context owns the one it makes, whatever it was built as.
     ownsContext_ = true;
@@ -155,14 +135,6 @@ void BindingProperty::MakeCollection() {
     EnsureContext();
     payload_.collection = &EmptyCollection();
     kind_ = Kind::Collection;
-}
-
-void BindingProperty::MakeStructure() {
-    if (kind_ == Kind::Structure) return;
-    Clear();
-    EnsureContext();
-    payload_.structure = &EmptyStructure();
-    kind_ = Kind::Structure;
 }
 
 bool BindingProperty::GetBool(bool fallback) const noexcept { return kind_ == Kind::Bool ? payload_.boolean : fallback; }
@@ -240,7 +212,7 @@ const BindingProperty& BindingProperty::At(size_t index) const noexcept {
     return payload_.collection->data()[index];
 }
 
-BindingProperty& BindingProperty::Element(size_t index) {
+BindingProperty& BindingProperty::ElementWithGrowth(size_t index) {
     if (index >= MaxCollectionSize) ThrowTooLong();
     MakeCollection();
     PropertyCollection* elements = payload_.collection;
@@ -252,15 +224,10 @@ BindingProperty& BindingProperty::Element(size_t index) {
     return AppendElement();
 }
 
-BindingProperty& BindingProperty::AppendElement() noexcept {
-    PropertyCollection& elements = *payload_.collection;
-    return *new (elements.data() + elements.size_++) BindingProperty(context_);
-}
-
 void BindingProperty::Reserve(size_t count) {
     if (count > MaxCollectionSize) ThrowTooLong();
     if (kind_ == Kind::Collection && count > payload_.collection->capacity_) GrowCollection(count);
-    if (kind_ == Kind::Structure && count > payload_.structure->capacity_) GrowStructure(count);
+    if (kind_ == Kind::Structure) ReserveMembers(count);
 }
 
 void BindingProperty::GrowCollection(size_t capacity) {
@@ -285,117 +252,10 @@ std::span<const BindingProperty> BindingProperty::Elements() const noexcept {
     return {payload_.collection->data(), payload_.collection->size_};
 }
 
-size_t PropertyStructure::LowerBound(uint64_t order, std::string_view key) const noexcept {
-    const Entry* entries = Entries();
-    size_t first = 0;
-    for (size_t count = size_; count > 0;) {
-        size_t half = count / 2;
-        const Entry& entry = entries[first + half];
-        bool below = entry.order != order ? entry.order < order : entry.member->first.View() < key;
-        if (below) {
-            first += half + 1;
-            count -= half + 1;
-        } else {
-            count = half;
-        }
-    }
-    return first;
-}
-
-const BindingProperty& BindingProperty::Child(std::string_view key) const noexcept {
-    if (kind_ != Kind::Structure) return EmptyNode();
-    const PropertyStructure& members = *payload_.structure;
-    uint64_t order = KeyPrefix(key);
-    size_t position = members.LowerBound(order, key);
-    if (position == members.size_) return EmptyNode();
-    const auto& entry = members.Entries()[position];
-    if (entry.order != order || entry.member->first.View() != key) return EmptyNode();
-    return entry.member->second;
-}
-
-// Keys mostly arrive in ascending order, and a key above the last one is new: it is appended without a search.
-// The key is interned first, so that the key of a member found is recognised by its record.
-BindingProperty& BindingProperty::ChildForWrite(std::string_view key) {
-    EnsureContext();
-    // Interned before anything else: the key may point into the value this node is about to release.
-    InternedString* record = context_->Strings().Intern(key);
-    uint64_t order = record->Prefix();
-    if (kind_ != Kind::Structure) {
-        MakeStructure();
-        return InsertMember(0, record, order);
-    }
-    const PropertyStructure& members = *payload_.structure;
-    size_t position = members.size_;
-    if (position != 0) {
-        const auto& last = members.Entries()[position - 1];
-        if (last.order > order || (last.order == order && !(last.member->first.View() < record->Text()))) {
-            position = members.LowerBound(order, record->Text());
-            PropertyMember* found = members.Entries()[position].member;
-            if (found->first.Record() == record) {
-                --record->refCount;  // the member holds it as well
-                return found->second;
-            }
-        }
-    }
-    return InsertMember(position, record, order);
-}
-
-BindingProperty& BindingProperty::InsertMember(size_t position, InternedString* record, uint64_t order) {
-    SmallBlockPool& pool = context_->Structures();
-    void* block;
-    try {
-        size_t capacity = payload_.structure->capacity_;
-        if (payload_.structure->size_ == capacity) GrowStructure(capacity ? capacity * 2 : FirstStructureCapacity);
-        block = pool.Allocate(sizeof(PropertyMember));
-    } catch (...) {
-        context_->Strings().Release(record);
-        throw;
-    }
-    auto* member = new (block) PropertyMember{PropertyKey(record), BindingProperty(context_)};
-    PropertyStructure& members = *payload_.structure;
-    auto* entries = members.Entries();
-    for (size_t i = members.size_; i > position; --i) entries[i] = entries[i - 1];  // mostly none or a few
-    entries[position] = {order, member};
-    ++members.size_;
-    return member->second;
-}
-
-void BindingProperty::GrowStructure(size_t capacity) {
-    PropertyStructure& members = *payload_.structure;
-    SmallBlockPool& pool = context_->Structures();
-    auto* grown = new (pool.Allocate(StructureBlockSize(capacity))) PropertyStructure();
-    grown->size_ = members.size_;
-    grown->capacity_ = capacity;
-    std::copy_n(members.Entries(), members.size_, grown->Entries());
-    if (members.capacity_) pool.Release(&members, StructureBlockSize(members.capacity_));
-    payload_.structure = grown;
-}
-
 void BindingProperty::FreeElements(PropertyContext* context) noexcept {
     PropertyCollection& elements = *payload_.collection;
     for (BindingProperty& element : elements) element.Clear();
     if (elements.capacity_) context->Collections().Release(&elements, CollectionBlockSize(elements.capacity_));
-}
-
-void BindingProperty::FreeMembers(PropertyContext* context) noexcept {
-    PropertyStructure& members = *payload_.structure;
-    SmallBlockPool& pool = context->Structures();
-    InternTable& strings = context->Strings();
-    for (PropertyMember& member : members) {
-        strings.Release(member.first.Record());
-        member.second.Clear();
-        pool.Release(&member, sizeof(PropertyMember));
-    }
-    if (members.capacity_) pool.Release(&members, StructureBlockSize(members.capacity_));
-}
-
-const PropertyStructure& BindingProperty::Members() const noexcept {
-    return kind_ == Kind::Structure ? *payload_.structure : EmptyStructure();
-}
-
-// For other kinds, the shared empty structure: iterate it, never insert into it.
-PropertyStructure& BindingProperty::Members() noexcept {
-    return kind_ == Kind::Structure ? *payload_.structure : EmptyStructure();
 }
 
 const BindingProperty& BindingProperty::EmptyNode() noexcept {

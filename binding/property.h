@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <cstring>
 #include <iterator>
+#include <new>
 #include <span>
 #include <string>
 #include <string_view>
@@ -68,7 +69,7 @@ public:
     // A root: owns its context, which is created on first need.
     BindingProperty() noexcept;
     // A child: borrows the context of the tree it belongs to.
-    explicit BindingProperty(PropertyContext* context) noexcept;
+    explicit BindingProperty(PropertyContext* context) noexcept : context_(context), ownsContext_(false) {}
     BindingProperty(const BindingProperty& other);
     BindingProperty(BindingProperty&& other);
     BindingProperty& operator=(const BindingProperty& other);
@@ -136,7 +137,10 @@ public:
     static constexpr size_t MaxCollectionSize = 268435455;
 
 private:
-    void EnsureContext();
+    void EnsureContext() {
+        if (!context_) CreateContext();
+    }
+    void CreateContext();
     // Gives back what a String, Blob, Enum, Collection or Structure holds.
     void ReleaseStorage() noexcept;
     // Builds a deep copy of other in this node, which is Empty.
@@ -152,11 +156,21 @@ private:
     void FreeLeafBranch(PropertyContext* context) noexcept;
     // Appends an Empty element; the Collection has room for it.
     BindingProperty& AppendElement() noexcept;
+    // Element and ChildForWrite when they must make room or a container, or (for a key) search.
+    BindingProperty& ElementWithGrowth(size_t index);
+    BindingProperty& InsertChild(InternedString* record, uint64_t order);
     // Grows by moving the nodes themselves, so children keep their context and subtrees.
     void GrowCollection(size_t capacity);
-    // Makes a new member at the position of the Structure's entries, taking over the caller's reference to the key.
-    BindingProperty& InsertMember(size_t position, InternedString* record, uint64_t order);
-    void GrowStructure(size_t capacity);
+    // Makes a new member at an entry of a chunk of the Structure, taking over the caller's reference to the key.
+    // The position is the key's place in the order.
+    BindingProperty& InsertMember(size_t chunk, size_t index, InternedString* record, uint64_t order);
+    // Structure storage: the first chunk, with room for this many members; room for a new entry at the position
+    // of a full chunk, which moves when the chunk is split or followed by a new one; a chunk with more room; room for
+    // one more chunk in the structure's list.
+    void ReserveMembers(size_t count);
+    void MakeMemberRoom(size_t& chunk, size_t& index);
+    void GrowChunk(size_t chunk, uint32_t capacity);
+    void AddChunkRoom();
     // Release every element of a Collection (member of a Structure) whose children are all leaves, and the
     // container itself.
     void FreeElements(PropertyContext* context) noexcept;
@@ -199,6 +213,21 @@ private:
     size_t capacity_ = 0;
 };
 
+inline BindingProperty& BindingProperty::AppendElement() noexcept {
+    PropertyCollection& elements = *payload_.collection;
+    return *new (elements.data() + elements.size_++) BindingProperty(context_);
+}
+
+// Inline for the usual cases: an element that exists, or the next one where there is room for it.
+inline BindingProperty& BindingProperty::Element(size_t index) {
+    if (kind_ == Kind::Collection) {
+        const PropertyCollection& elements = *payload_.collection;
+        if (index < elements.size_) return payload_.collection->data()[index];
+        if (index == elements.size_ && index < elements.capacity_) return AppendElement();
+    }
+    return ElementWithGrowth(index);
+}
+
 // A child of a Structure and its key: a node of its own in the tree's pool, so it stays where it is while other
 // members come and go.
 struct PropertyMember {
@@ -206,13 +235,20 @@ struct PropertyMember {
     BindingProperty second;
 };
 
-// The members of a Structure in ascending byte order of their keys: a count, and entries pointing at the members,
-// in the same pooled block. Growing moves the entries, never the members. Each entry carries the first eight bytes
-// of its key as a big-endian number, so that most keys are ordered without reading their texts.
+// The members of a Structure in ascending byte order of their keys. Entries point at the members, which never move;
+// each carries the first eight bytes of its key as a big-endian number, so that most keys are ordered without
+// reading their texts. The entries are kept in sorted chunks of at most ChunkLimit, which the structure's own block
+// lists in order: a new member shifts the entries of one chunk at most, however many members there are.
 class PropertyStructure {
     struct Entry {
         uint64_t order;
         PropertyMember* member;
+    };
+    struct Chunk {
+        uint32_t size;
+        uint32_t capacity;
+        Entry* Entries() noexcept { return reinterpret_cast<Entry*>(this + 1); }
+        const Entry* Entries() const noexcept { return reinterpret_cast<const Entry*>(this + 1); }
     };
 
 public:
@@ -226,39 +262,74 @@ public:
         using reference = Member&;
 
         Iterator() noexcept = default;
-        explicit Iterator(const Entry* at) noexcept : at_(at) {}
+        Iterator(Chunk* const* chunk, Chunk* const* last, size_t index) noexcept
+            : chunk_(chunk), last_(last), at_((*chunk)->Entries() + index), end_((*chunk)->Entries() + (*chunk)->size) {}
         Member& operator*() const noexcept { return *at_->member; }
         Member* operator->() const noexcept { return at_->member; }
         Iterator& operator++() noexcept {
-            ++at_;
+            if (++at_ == end_ && chunk_ != last_) {
+                ++chunk_;
+                at_ = (*chunk_)->Entries();
+                end_ = at_ + (*chunk_)->size;
+            }
             return *this;
         }
-        Iterator operator++(int) noexcept { return Iterator(at_++); }
+        Iterator operator++(int) noexcept {
+            Iterator before = *this;
+            ++*this;
+            return before;
+        }
         bool operator==(const Iterator& other) const noexcept { return at_ == other.at_; }
 
     private:
+        Chunk* const* chunk_ = nullptr;
+        Chunk* const* last_ = nullptr;
         const Entry* at_ = nullptr;
+        const Entry* end_ = nullptr;
     };
     using value_type = PropertyMember;
     using iterator = Iterator<PropertyMember>;
     using const_iterator = Iterator<const PropertyMember>;
 
-    iterator begin() noexcept { return iterator(Entries()); }
-    iterator end() noexcept { return iterator(Entries() + size_); }
-    const_iterator begin() const noexcept { return const_iterator(Entries()); }
-    const_iterator end() const noexcept { return const_iterator(Entries() + size_); }
+    iterator begin() noexcept { return chunkCount_ ? iterator(Chunks(), LastChunk(), 0) : iterator(); }
+    iterator end() noexcept { return chunkCount_ ? iterator(LastChunk(), LastChunk(), (*LastChunk())->size) : iterator(); }
+    const_iterator begin() const noexcept { return const_cast<PropertyStructure*>(this)->CBegin(); }
+    const_iterator end() const noexcept { return const_cast<PropertyStructure*>(this)->CEnd(); }
     size_t size() const noexcept { return size_; }
     bool empty() const noexcept { return size_ == 0; }
 
 private:
     friend class BindingProperty;
-    Entry* Entries() noexcept { return reinterpret_cast<Entry*>(this + 1); }
-    const Entry* Entries() const noexcept { return reinterpret_cast<const Entry*>(this + 1); }
-    // The position of the first member whose key is not below the key (whose order word is given).
-    size_t LowerBound(uint64_t order, std::string_view key) const noexcept;
+    struct Position {
+        size_t chunk;
+        size_t index;
+    };
+    // A full chunk fills a 1024-byte block.
+    static constexpr uint32_t ChunkLimit = (1024 - sizeof(Chunk)) / sizeof(Entry);
+    static size_t BlockSize(size_t chunkRoom) noexcept { return sizeof(PropertyStructure) + chunkRoom * sizeof(Chunk*); }
+    static size_t ChunkSize(size_t capacity) noexcept { return sizeof(Chunk) + capacity * sizeof(Entry); }
+    static bool Below(const Entry& entry, uint64_t order, std::string_view key) noexcept {
+        return entry.order != order ? entry.order < order : entry.member->first.View() < key;
+    }
+
+    Chunk** Chunks() noexcept { return reinterpret_cast<Chunk**>(this + 1); }
+    Chunk* const* Chunks() const noexcept { return reinterpret_cast<Chunk* const*>(this + 1); }
+    Chunk** LastChunk() noexcept { return Chunks() + chunkCount_ - 1; }
+    const_iterator CBegin() noexcept { return chunkCount_ ? const_iterator(Chunks(), LastChunk(), 0) : const_iterator(); }
+    const_iterator CEnd() noexcept {
+        return chunkCount_ ? const_iterator(LastChunk(), LastChunk(), (*LastChunk())->size) : const_iterator();
+    }
+    // The first entry whose key is not below the key (whose order word is given), or the end of the last chunk.
+    Position LowerBound(uint64_t order, std::string_view key) const noexcept;
+    iterator IteratorAt(Position position) noexcept { return iterator(Chunks() + position.chunk, LastChunk(), position.index); }
+    const Entry* At(Position position) const noexcept {
+        const Chunk* chunk = Chunks()[position.chunk];
+        return position.index < chunk->size ? chunk->Entries() + position.index : nullptr;
+    }
 
     size_t size_ = 0;
-    size_t capacity_ = 0;
+    uint32_t chunkCount_ = 0;
+    uint32_t chunkRoom_ = 0;  // chunk pointers the block has room for
 };
 
 // A value with an ok flag; a failure is the structure {"error": message}.

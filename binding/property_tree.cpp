@@ -133,12 +133,11 @@ void BindingProperty::ReleaseTree() noexcept {
                 if (IsFilledBranch(elements[index])) deeper = &elements[index];
             }
         } else {
-            const PropertyStructure& members = *node->payload_.structure;
+            PropertyStructure& members = *node->payload_.structure;
             const InternedString* key = finished ? MemberOf(*finished).first.Record() : nullptr;
-            size_t index = key ? members.LowerBound(key->Prefix(), key->Text()) + 1 : 0;
-            for (; index < members.size_ && !deeper; ++index) {
-                BindingProperty& child = members.Entries()[index].member->second;
-                if (IsFilledBranch(child)) deeper = &child;
+            auto member = key ? ++members.IteratorAt(members.LowerBound(key->Prefix(), key->Text())) : members.begin();
+            for (; member != members.end() && !deeper; ++member) {
+                if (IsFilledBranch(member->second)) deeper = &member->second;
             }
         }
         if (deeper) {
@@ -208,7 +207,10 @@ void BindingProperty::CopyFrom(const BindingProperty& other) {
             target->Reserve(from.size_);
             for (const auto& [key, child] : from) {
                 InternedString* record = CopyString(key.Record(), source->context_);
-                BindingProperty& copy = target->InsertMember(target->payload_.structure->size_, record, record->Prefix());
+                const PropertyStructure& to = *target->payload_.structure;
+                size_t last = to.chunkCount_ ? to.chunkCount_ - 1 : 0;
+                size_t end = to.chunkCount_ ? to.Chunks()[last]->size : 0;
+                BindingProperty& copy = target->InsertMember(last, end, record, record->Prefix());
                 if (IsBranch(child.kind_)) pending.push_back({&copy, &child});
                 else copy.CopyLeaf(child);
             }

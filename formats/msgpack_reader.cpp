@@ -29,7 +29,14 @@ public:
     // ends or an error stops it. A map's entry is read as its key and then its value, whose member is made only
     // once the value's first byte is there.
     size_t Run() {
-        ReadValue(result_.value);
+        for (BindingProperty* slot = &result_.value; slot; slot = NextSlot()) ReadValue(*slot);
+        return position_;
+    }
+
+private:
+    // The property the next value goes into, made here; null once a complete value is read, the input ends or an
+    // error stops the decoding.
+    BindingProperty* NextSlot() {
         while (result_.ok && !frames_.empty() && position_ < size_) {
             Frame& top = frames_.back();
             if (top.consumed == top.announced) {
@@ -37,19 +44,14 @@ public:
                 continue;
             }
             uint64_t item = top.consumed++;
-            BindingProperty& container = *top.container;
-            if (!top.map) {
-                ReadValue(container.Element(static_cast<size_t>(item)));
-                continue;
-            }
+            if (!top.map) return &top.container->Element(static_cast<size_t>(item));
             std::string_view key;
-            if (!ReadKey(key) || position_ == size_) break;
-            ReadValue(container.ChildForWrite(key));
+            if (!ReadKey(key) || position_ == size_) return nullptr;
+            return &top.container->ChildForWrite(key);
         }
-        return position_;
+        return nullptr;
     }
 
-private:
     void Fail(std::string message) { result_.SetError(message); }
 
     bool ReadBigEndian(unsigned width, uint64_t& value) {
