@@ -30,14 +30,13 @@ void InternTable::Forget() noexcept {
         capacity_ = InlineCapacity;
     }
     count_ = 0;
-    lastSlot_ = 0;
     if (++generation_ == 0) {  // after four billion trees: the slots' own generations could come back
         std::memset(static_cast<void*>(inlineSlots_), 0, sizeof inlineSlots_);
         generation_ = 1;
     }
 }
 
-uint32_t InternTable::SlotHash(std::string_view text) const noexcept {
+inline uint32_t InternTable::SlotHash(std::string_view text) const noexcept {
     auto mix = [](uint64_t hash, uint64_t word) {
         hash = (hash ^ word) * GoldenRatio;
         return hash ^ (hash >> 32);
@@ -67,12 +66,10 @@ uint32_t InternTable::SlotHash(std::string_view text) const noexcept {
     return static_cast<uint32_t>((hash * GoldenRatio) >> 32);
 }
 
-InternedString* InternTable::Lookup(std::string_view text) {
+InternedString* InternTable::Lookup(std::string_view text, uint32_t& cached) {
     if (text.empty()) return EmptyRecord();
-    size_t mask = capacity_ - 1;
-    const Slot& last = slots_[lastSlot_];
-    InternedString* previous = Holds(last) ? last.record : nullptr;
     uint32_t hash = SlotHash(text);
+    size_t mask = capacity_ - 1;
     size_t slot = hash & mask;
     for (; Holds(slots_[slot]); slot = (slot + 1) & mask) {
         if (slots_[slot].hash == hash && SameText(*slots_[slot].record, text)) break;
@@ -88,13 +85,12 @@ InternedString* InternTable::Lookup(std::string_view text) {
         slots_[slot] = {hash, generation_, NewRecord(text)};
         ++count_;
     }
-    if (previous) previous->successor = static_cast<uint32_t>(slot);
-    lastSlot_ = slot;
+    cached = static_cast<uint32_t>(slot);
     return slots_[slot].record;
 }
 
 InternedString* InternTable::NewRecord(std::string_view text) {
-    auto* record = new (pool_.Allocate(RecordSize(text.size()))) InternedString{1, 0, text.size()};
+    auto* record = new (pool_.Allocate(RecordSize(text.size()))) InternedString{1, text.size()};
     char* copy = reinterpret_cast<char*>(record + 1);
     std::memcpy(copy, text.data(), text.size());
     copy[text.size()] = '\0';

@@ -20,8 +20,13 @@ public:
 
     // The record of the text with one more reference; the empty text gives the shared empty record.
     InternedString* Intern(std::string_view text) {
-        InternedString* record = Guess(text);
-        return record ? record : Lookup(text);
+        uint32_t& cached = cache_[CacheIndex(text)];
+        const Slot& slot = slots_[cached & (capacity_ - 1)];
+        if (Holds(slot) && SameText(*slot.record, text)) {
+            ++slot.record->refCount;
+            return slot.record;
+        }
+        return Lookup(text, cached);
     }
     static void Retain(InternedString* record) noexcept;
     // Drops one reference; the record goes away with its last one.
@@ -74,18 +79,31 @@ private:
         return true;
     }
 
-    // The record of the slot that followed the last text interned, when it holds this text: counted and returned.
-    InternedString* Guess(std::string_view text) noexcept {
-        const Slot& last = slots_[lastSlot_];
-        if (!Holds(last)) return nullptr;
-        size_t guess = last.record->successor;
-        const Slot& slot = slots_[guess];
-        if (!Holds(slot) || !SameText(*slot.record, text)) return nullptr;
-        ++slot.record->refCount;
-        lastSlot_ = guess;
-        return slot.record;
+    // A place in the cache for the text, from its length and its first and last eight bytes. Unseeded and cheap:
+    // texts that share a place only miss the cache.
+    static size_t CacheIndex(std::string_view text) noexcept {
+        const char* bytes = text.data();
+        size_t size = text.size();
+        uint64_t word = size;
+        if (size >= 8) {
+            uint64_t head, tail;
+            std::memcpy(&head, bytes, 8);
+            std::memcpy(&tail, bytes + size - 8, 8);
+            word ^= head ^ (tail * 0xC2B2AE3D27D4EB4Full);
+        } else if (size >= 4) {
+            uint32_t head, tail;
+            std::memcpy(&head, bytes, 4);
+            std::memcpy(&tail, bytes + size - 4, 4);
+            word ^= (uint64_t{head} << 32 | tail) << 3;
+        } else if (size) {
+            word ^= (uint64_t{static_cast<unsigned char>(bytes[0])} << 24 |
+                     uint64_t{static_cast<unsigned char>(bytes[size / 2])} << 16 |
+                     uint64_t{static_cast<unsigned char>(bytes[size - 1])} << 8);
+        }
+        return static_cast<size_t>((word * 0x9E3779B97F4A7C15ull) >> (64 - CacheBits));
     }
-    InternedString* Lookup(std::string_view text);
+    // The table's own search; the cache entry learns the slot found.
+    InternedString* Lookup(std::string_view text, uint32_t& cached);
     uint32_t SlotHash(std::string_view text) const noexcept;
     bool Holds(const Slot& slot) const noexcept { return slot.generation == generation_; }
     size_t SlotOf(const InternedString* record) const noexcept;
@@ -98,12 +116,12 @@ private:
     size_t capacity_ = InlineCapacity;  // a power of two
     size_t count_ = 0;
     uint32_t generation_ = 1;  // never 0, the generation of a cleared slot
-    // Texts come in the same sequences again (the keys of many records, a name and its value): each record
-    // remembers the slot of the text that followed it, and that slot is tried before the text is hashed. Slots, not
-    // records, so that a guess never points at a freed record; whatever the slot holds is checked against the text.
-    // Within a generation the table only grows, so a slot index once valid stays inside it.
-    size_t lastSlot_ = 0;
     Slot inlineSlots_[InlineCapacity] = {};  // small trees need no slot array of their own
+    // The slots where texts were last found, by a cheap hash of the text: the keys of many records and the values
+    // they repeat are found here without the table's hash. Slots, not records, so that an entry never points at a
+    // freed record; whatever the slot holds is checked against the text.
+    static constexpr unsigned CacheBits = 9;
+    uint32_t cache_[size_t{1} << CacheBits] = {};
 };
 
 }  // namespace Zarvo

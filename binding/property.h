@@ -26,7 +26,6 @@ class BindingProperty;
 // block, NUL-terminated, so that a record is one allocation whatever its length.
 struct InternedString {
     uint32_t refCount;
-    uint32_t successor;  // where the text interned right after this one was found last time: a guess, always checked
     size_t size;
 
     const char* CStr() const noexcept { return reinterpret_cast<const char*>(this + 1); }
