@@ -68,30 +68,6 @@ void BindingProperty::CreateContext() {
     ownsContext_ = true;
 }
 
-void BindingProperty::SetBool(bool value) {
-    Clear();
-    payload_.boolean = value;
-    kind_ = Kind::Bool;
-}
-
-void BindingProperty::SetSigned(int64_t value) {
-    Clear();
-    payload_.i64 = value;
-    kind_ = Kind::Signed;
-}
-
-void BindingProperty::SetUnsigned(uint64_t value) {
-    Clear();
-    payload_.u64 = value;
-    kind_ = Kind::Unsigned;
-}
-
-void BindingProperty::SetDouble(double value) {
-    Clear();
-    payload_.f64 = value;
-    kind_ = Kind::Float;
-}
-
 // New storage is made before the old value is released: the argument may point into it.
 void BindingProperty::SetString(std::string_view text) {
     InternedString* record = InternTable::EmptyRecord();

@@ -88,10 +88,26 @@ public:
         kind_ = Kind::Empty;
         payload_.u64 = 0;
     }
-    void SetBool(bool value);
-    void SetSigned(int64_t value);
-    void SetUnsigned(uint64_t value);
-    void SetDouble(double value);
+    void SetBool(bool value) noexcept {
+        Clear();
+        payload_.boolean = value;
+        kind_ = Kind::Bool;
+    }
+    void SetSigned(int64_t value) noexcept {
+        Clear();
+        payload_.i64 = value;
+        kind_ = Kind::Signed;
+    }
+    void SetUnsigned(uint64_t value) noexcept {
+        Clear();
+        payload_.u64 = value;
+        kind_ = Kind::Unsigned;
+    }
+    void SetDouble(double value) noexcept {
+        Clear();
+        payload_.f64 = value;
+        kind_ = Kind::Float;
+    }
     void SetString(std::string_view text);
     void SetString(const char* text);
     void SetBlob(const uint8_t* data, size_t size);

@@ -29,7 +29,7 @@ public:
     // ends or an error stops it. A map's entry is read as its key and then its value, whose member is made only
     // once the value's first byte is there.
     size_t Run() {
-        for (BindingProperty* slot = &result_.value; slot; slot = NextSlot()) ReadValue(*slot);
+        for (BindingProperty* slot = &result_.value; slot && ReadValue(*slot);) slot = NextSlot();
         return position_;
     }
 
@@ -37,7 +37,7 @@ private:
     // The property the next value goes into, made here; null once a complete value is read, the input ends or an
     // error stops the decoding.
     BindingProperty* NextSlot() {
-        while (result_.ok && !frames_.empty() && position_ < size_) {
+        while (!frames_.empty() && position_ < size_) {
             Frame& top = frames_.back();
             if (top.consumed == top.announced) {
                 frames_.pop_back();
@@ -108,7 +108,7 @@ private:
     // A container replaces what the slot held. Room for its elements or members is made up front, but never for
     // more than the bytes left could fill (a member takes at least two), nor for more in all than the input has
     // bytes.
-    void OpenContainer(BindingProperty& slot, bool map, uint64_t items) {
+    bool OpenContainer(BindingProperty& slot, bool map, uint64_t items) {
         slot.Clear();
         if (map) slot.MakeStructure();
         else slot.MakeCollection();
@@ -116,9 +116,11 @@ private:
         slot.Reserve(room);
         reserveBudget_ -= room;
         frames_.push_back({&slot, map, items});
+        return true;
     }
 
-    void ReadValue(BindingProperty& slot) {
+    // False once the decoding failed.
+    bool ReadValue(BindingProperty& slot) {
         uint8_t type = data_[position_++];
         uint64_t number = 0;
         if (type <= 0x7F) {
@@ -130,8 +132,8 @@ private:
         } else if (type <= 0xBF || (type >= 0xD9 && type <= 0xDB)) {
             uint64_t length = type & 0x1F;
             std::string_view text;
-            if (type >= 0xD9 && !ReadLength(LengthWidth(type), length)) return;
-            if (!ReadText(length, text)) return;
+            if (type >= 0xD9 && !ReadLength(LengthWidth(type), length)) return false;
+            if (!ReadText(length, text)) return false;
             slot.SetString(text);
         } else if (type >= 0xE0) {
             slot.SetSigned(static_cast<int8_t>(type));
@@ -141,32 +143,33 @@ private:
                 case 0xC2: slot.SetBool(false); break;
                 case 0xC3: slot.SetBool(true); break;
                 case 0xC4: case 0xC5: case 0xC6:
-                    if (!ReadLength(LengthWidth(type), number) || !ReadBytes(number, slot)) return;
+                    if (!ReadLength(LengthWidth(type), number) || !ReadBytes(number, slot)) return false;
                     break;
                 case 0xCA:
-                    if (!ReadBigEndian(4, number)) return;
+                    if (!ReadBigEndian(4, number)) return false;
                     slot.SetDouble(std::bit_cast<float>(static_cast<uint32_t>(number)));
                     break;
                 case 0xCB:
-                    if (!ReadBigEndian(8, number)) return;
+                    if (!ReadBigEndian(8, number)) return false;
                     slot.SetDouble(std::bit_cast<double>(number));
                     break;
                 case 0xCC: case 0xCD: case 0xCE: case 0xCF:
-                    if (!ReadBigEndian(1u << (type - 0xCC), number)) return;
+                    if (!ReadBigEndian(1u << (type - 0xCC), number)) return false;
                     slot.SetUnsigned(number);
                     break;
                 case 0xD0: case 0xD1: case 0xD2: case 0xD3:
-                    if (!ReadBigEndian(1u << (type - 0xD0), number)) return;
+                    if (!ReadBigEndian(1u << (type - 0xD0), number)) return false;
                     slot.SetSigned(SignExtend(number, 8u << (type - 0xD0)));
                     break;
                 case 0xDC: case 0xDD: case 0xDE: case 0xDF:
-                    if (!ReadLength(LengthWidth(type), number)) return;
+                    if (!ReadLength(LengthWidth(type), number)) return false;
                     return OpenContainer(slot, type >= 0xDE, number);
                 default:  // 0xC1 (never used), ext and fixext
-                    return Fail(FormatString("Invalid MessagePack data at position %1.",
-                                             static_cast<uint64_t>(position_)));
+                    Fail(FormatString("Invalid MessagePack data at position %1.", static_cast<uint64_t>(position_)));
+                    return false;
             }
         }
+        return true;
     }
 
     bool ReadBytes(uint64_t length, BindingProperty& slot) {
