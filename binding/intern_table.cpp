@@ -72,7 +72,7 @@ InternedString* InternTable::Lookup(std::string_view text, uint32_t& cached) {
     size_t mask = capacity_ - 1;
     size_t slot = hash & mask;
     for (; Holds(slots_[slot]); slot = (slot + 1) & mask) {
-        if (slots_[slot].hash == hash && SameText(*slots_[slot].record, text)) break;
+        if (slots_[slot].hash == hash && slots_[slot].record->Is(text)) break;
     }
     if (Holds(slots_[slot])) {
         ++slots_[slot].record->refCount;
@@ -123,7 +123,7 @@ InternedString* InternTable::Find(std::string_view text) const noexcept {
     uint32_t hash = SlotHash(text);
     size_t mask = capacity_ - 1;
     for (size_t slot = hash & mask; Holds(slots_[slot]); slot = (slot + 1) & mask) {
-        if (slots_[slot].hash == hash && SameText(*slots_[slot].record, text)) return slots_[slot].record;
+        if (slots_[slot].hash == hash && slots_[slot].record->Is(text)) return slots_[slot].record;
     }
     return nullptr;
 }

@@ -22,7 +22,7 @@ public:
     InternedString* Intern(std::string_view text) {
         uint32_t& cached = cache_[CacheIndex(text)];
         const Slot& slot = slots_[cached & (capacity_ - 1)];
-        if (Holds(slot) && SameText(*slot.record, text)) {
+        if (Holds(slot) && slot.record->Is(text)) {
             ++slot.record->refCount;
             return slot.record;
         }
@@ -57,27 +57,6 @@ private:
     };
     static_assert(offsetof(EmptyRecordStorage, text) == sizeof(InternedString));
     static constinit inline EmptyRecordStorage emptyRecord_{};
-
-    // Texts of up to 16 bytes are compared as two overlapping words, without a call.
-    static bool SameText(const InternedString& stored, std::string_view text) noexcept {
-        size_t size = text.size();
-        if (stored.size != size) return false;
-        const char* a = stored.CStr();
-        const char* b = text.data();
-        auto differ = [&](auto word, size_t offset) {
-            decltype(word) x, y;
-            std::memcpy(&x, a + offset, sizeof x);
-            std::memcpy(&y, b + offset, sizeof y);
-            return x ^ y;
-        };
-        if (size > 16) return std::memcmp(a, b, size) == 0;
-        if (size >= 8) return (differ(uint64_t{}, 0) | differ(uint64_t{}, size - 8)) == 0;
-        if (size >= 4) return (differ(uint32_t{}, 0) | differ(uint32_t{}, size - 4)) == 0;
-        for (size_t i = 0; i < size; ++i) {
-            if (a[i] != b[i]) return false;
-        }
-        return true;
-    }
 
     // A place in the cache for the text, from its length and its first and last eight bytes. Unseeded and cheap:
     // texts that share a place only miss the cache.

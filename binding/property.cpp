@@ -113,24 +113,6 @@ void BindingProperty::MakeCollection() {
     kind_ = Kind::Collection;
 }
 
-bool BindingProperty::GetBool(bool fallback) const noexcept { return kind_ == Kind::Bool ? payload_.boolean : fallback; }
-
-int64_t BindingProperty::GetSigned(int64_t fallback) const noexcept {
-    return kind_ == Kind::Signed ? payload_.i64 : fallback;
-}
-
-uint64_t BindingProperty::GetUnsigned(uint64_t fallback) const noexcept {
-    return kind_ == Kind::Unsigned ? payload_.u64 : fallback;
-}
-
-double BindingProperty::GetDouble(double fallback) const noexcept {
-    return kind_ == Kind::Float ? payload_.f64 : fallback;
-}
-
-std::string_view BindingProperty::GetString(std::string_view fallback) const noexcept {
-    return kind_ == Kind::String ? payload_.string->Text() : fallback;
-}
-
 std::span<const uint8_t> BindingProperty::GetBlob() const noexcept {
     if (kind_ != Kind::Blob) return {};
     return {payload_.blob->data(), payload_.blob->size()};
@@ -183,11 +165,6 @@ bool BindingProperty::IsDefault() const noexcept {
     }
 }
 
-const BindingProperty& BindingProperty::At(size_t index) const noexcept {
-    if (kind_ != Kind::Collection || index >= payload_.collection->size_) return EmptyNode();
-    return payload_.collection->data()[index];
-}
-
 BindingProperty& BindingProperty::ElementWithGrowth(size_t index) {
     if (index >= MaxCollectionSize) ThrowTooLong();
     MakeCollection();
@@ -216,16 +193,6 @@ void BindingProperty::GrowCollection(size_t capacity) {
     for (BindingProperty& element : elements) (new (to++) BindingProperty(context_))->AdoptFrom(element);
     if (elements.capacity_) pool.Release(&elements, CollectionBlockSize(elements.capacity_));
     payload_.collection = grown;
-}
-
-std::span<BindingProperty> BindingProperty::Elements() noexcept {
-    if (kind_ != Kind::Collection) return {};
-    return {payload_.collection->data(), payload_.collection->size_};
-}
-
-std::span<const BindingProperty> BindingProperty::Elements() const noexcept {
-    if (kind_ != Kind::Collection) return {};
-    return {payload_.collection->data(), payload_.collection->size_};
 }
 
 void BindingProperty::FreeElements(PropertyContext* context) noexcept {

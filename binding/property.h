@@ -30,6 +30,26 @@ struct InternedString {
 
     const char* CStr() const noexcept { return reinterpret_cast<const char*>(this + 1); }
     std::string_view Text() const noexcept { return {CStr(), size}; }
+    // Texts of up to 16 bytes are compared as two overlapping words, without a call.
+    bool Is(std::string_view text) const noexcept {
+        size_t length = text.size();
+        if (size != length) return false;
+        const char* a = CStr();
+        const char* b = text.data();
+        auto differ = [&](auto word, size_t offset) {
+            decltype(word) x, y;
+            std::memcpy(&x, a + offset, sizeof x);
+            std::memcpy(&y, b + offset, sizeof y);
+            return x ^ y;
+        };
+        if (length > 16) return std::memcmp(a, b, length) == 0;
+        if (length >= 8) return (differ(uint64_t{}, 0) | differ(uint64_t{}, length - 8)) == 0;
+        if (length >= 4) return (differ(uint32_t{}, 0) | differ(uint32_t{}, length - 4)) == 0;
+        for (size_t i = 0; i < length; ++i) {
+            if (a[i] != b[i]) return false;
+        }
+        return true;
+    }
     // FNV-1a of the text. Worked out when asked: the byte-serial hash would cost more than the rest of making a
     // record, and the table places records by a hash of its own.
     uint32_t Hash() const noexcept { return Fnv1a(Text()); }
@@ -117,11 +137,13 @@ public:
     void MakeStructure();
 
     // Exact-kind getters: the payload when the kind matches, else the default.
-    bool GetBool(bool fallback) const noexcept;
-    int64_t GetSigned(int64_t fallback) const noexcept;
-    uint64_t GetUnsigned(uint64_t fallback) const noexcept;
-    double GetDouble(double fallback) const noexcept;
-    std::string_view GetString(std::string_view fallback = {}) const noexcept;
+    bool GetBool(bool fallback) const noexcept { return kind_ == Kind::Bool ? payload_.boolean : fallback; }
+    int64_t GetSigned(int64_t fallback) const noexcept { return kind_ == Kind::Signed ? payload_.i64 : fallback; }
+    uint64_t GetUnsigned(uint64_t fallback) const noexcept { return kind_ == Kind::Unsigned ? payload_.u64 : fallback; }
+    double GetDouble(double fallback) const noexcept { return kind_ == Kind::Float ? payload_.f64 : fallback; }
+    std::string_view GetString(std::string_view fallback = {}) const noexcept {
+        return kind_ == Kind::String ? payload_.string->Text() : fallback;
+    }
     std::span<const uint8_t> GetBlob() const noexcept;
     int32_t EnumValue() const noexcept;
     const StaticTypeInfo* EnumType() const noexcept;
@@ -243,6 +265,21 @@ inline BindingProperty& BindingProperty::Element(size_t index) {
     return ElementWithGrowth(index);
 }
 
+inline const BindingProperty& BindingProperty::At(size_t index) const noexcept {
+    if (kind_ != Kind::Collection || index >= payload_.collection->size_) return EmptyNode();
+    return payload_.collection->data()[index];
+}
+
+inline std::span<BindingProperty> BindingProperty::Elements() noexcept {
+    if (kind_ != Kind::Collection) return {};
+    return {payload_.collection->data(), payload_.collection->size_};
+}
+
+inline std::span<const BindingProperty> BindingProperty::Elements() const noexcept {
+    if (kind_ != Kind::Collection) return {};
+    return {payload_.collection->data(), payload_.collection->size_};
+}
+
 // A child of a Structure and its key: a node of its own in the tree's pool, so it stays where it is while other
 // members come and go.
 struct PropertyMember {
@@ -324,8 +361,10 @@ private:
     static size_t BlockSize(size_t chunkRoom) noexcept { return sizeof(PropertyStructure) + chunkRoom * sizeof(Chunk*); }
     static size_t ChunkSize(size_t capacity) noexcept { return sizeof(Chunk) + capacity * sizeof(Entry); }
     static bool Below(const Entry& entry, uint64_t order, std::string_view key) noexcept {
-        return entry.order != order ? entry.order < order : entry.member->first.View() < key;
+        return entry.order != order ? entry.order < order : TailBelow(entry.member->first.View(), key);
     }
+    // The order of two texts whose first eight bytes agree (a shorter text counting as padded with zeros).
+    static bool TailBelow(std::string_view a, std::string_view b) noexcept;
 
     Chunk** Chunks() noexcept { return reinterpret_cast<Chunk**>(this + 1); }
     Chunk* const* Chunks() const noexcept { return reinterpret_cast<Chunk* const*>(this + 1); }
@@ -334,7 +373,12 @@ private:
     const_iterator CEnd() noexcept {
         return chunkCount_ ? const_iterator(LastChunk(), LastChunk(), (*LastChunk())->size) : const_iterator();
     }
-    // The first entry whose key is not below the key (whose order word is given), or the end of the last chunk.
+    // The chunk a key (whose order word is given) belongs to, and its first entry whose key is not below the key
+    // (or the end of the last chunk).
+    size_t ChunkOf(uint64_t order, std::string_view key) const noexcept {
+        return chunkCount_ < 2 ? 0 : ChunkAmong(order, key);
+    }
+    size_t ChunkAmong(uint64_t order, std::string_view key) const noexcept;
     Position LowerBound(uint64_t order, std::string_view key) const noexcept;
     iterator IteratorAt(Position position) noexcept { return iterator(Chunks() + position.chunk, LastChunk(), position.index); }
     const Entry* At(Position position) const noexcept {

@@ -1,5 +1,7 @@
 // Structures: members in the byte order of their keys, found through chunks of sorted entries.
 #include <algorithm>
+#include <bit>
+#include <cstring>
 #include <new>
 
 #include "binding/property.h"
@@ -20,29 +22,51 @@ PropertyStructure& EmptyStructure() noexcept {
 // The order word of a text that is not interned, as InternedString::Prefix gives it for one that is.
 uint64_t KeyPrefix(std::string_view key) noexcept {
     uint64_t word = 0;
-    for (size_t i = 0; i < 8 && i < key.size(); ++i) word |= uint64_t{static_cast<unsigned char>(key[i])} << (56 - 8 * i);
+    if (key.size() >= 8) {
+        std::memcpy(&word, key.data(), sizeof word);
+        if constexpr (std::endian::native == std::endian::little) word = ByteSwap64(word);
+        return word;
+    }
+    for (size_t i = 0; i < key.size(); ++i) word |= uint64_t{static_cast<unsigned char>(key[i])} << (56 - 8 * i);
     return word;
 }
 
 }  // namespace
 
-// The entry is in the last chunk whose first key is below the key, or at the start of the one after it.
+// A text of eight bytes or fewer is then a prefix of the other; texts of one length up to 16 bytes differ only in
+// their last eight, read as one number.
+bool PropertyStructure::TailBelow(std::string_view a, std::string_view b) noexcept {
+    if (a.size() <= 8 || b.size() <= 8) return a.size() < b.size();
+    if (a.size() == b.size() && a.size() <= 16) {
+        uint64_t x, y;
+        std::memcpy(&x, a.data() + a.size() - 8, sizeof x);
+        std::memcpy(&y, b.data() + b.size() - 8, sizeof y);
+        if constexpr (std::endian::native == std::endian::little) return ByteSwap64(x) < ByteSwap64(y);
+        return x < y;
+    }
+    return a.substr(8) < b.substr(8);
+}
+
+// The last of several chunks whose first key is below the key, or the first chunk.
+size_t PropertyStructure::ChunkAmong(uint64_t order, std::string_view key) const noexcept {
+    Chunk* const* chunks = Chunks();
+    size_t below = 0;
+    for (size_t count = chunkCount_; count > 0;) {
+        size_t half = count / 2;
+        if (Below(chunks[below + half]->Entries()[0], order, key)) {
+            below += half + 1;
+            count -= half + 1;
+        } else {
+            count = half;
+        }
+    }
+    return below ? below - 1 : 0;
+}
+
+// The entry is in the chunk the key belongs to, or at the start of the one after it.
 PropertyStructure::Position PropertyStructure::LowerBound(uint64_t order, std::string_view key) const noexcept {
     Chunk* const* chunks = Chunks();
-    size_t chunk = 0;
-    if (chunkCount_ > 1) {
-        size_t below = 0;
-        for (size_t count = chunkCount_; count > 0;) {
-            size_t half = count / 2;
-            if (Below(chunks[below + half]->Entries()[0], order, key)) {
-                below += half + 1;
-                count -= half + 1;
-            } else {
-                count = half;
-            }
-        }
-        chunk = below ? below - 1 : 0;
-    }
+    size_t chunk = ChunkOf(order, key);
     const Entry* entries = chunks[chunk]->Entries();
     size_t index = 0;
     for (size_t count = chunks[chunk]->size; count > 0;) {
@@ -66,13 +90,24 @@ void BindingProperty::MakeStructure() {
     kind_ = Kind::Structure;
 }
 
+// Within its chunk the key is looked for from the start: entries whose keys share its first eight bytes follow
+// one another. A key past the chunk's last one may open the next chunk.
 const BindingProperty& BindingProperty::Child(std::string_view key) const noexcept {
     if (kind_ != Kind::Structure || payload_.structure->chunkCount_ == 0) return EmptyNode();
     const PropertyStructure& members = *payload_.structure;
     uint64_t order = KeyPrefix(key);
-    const auto* entry = members.At(members.LowerBound(order, key));
-    if (!entry || entry->order != order || entry->member->first.View() != key) return EmptyNode();
-    return entry->member->second;
+    size_t chunk = members.ChunkOf(order, key);
+    const auto* entry = members.Chunks()[chunk]->Entries();
+    const auto* end = entry + members.Chunks()[chunk]->size;
+    while (entry != end && entry->order < order) ++entry;
+    if (entry == end && chunk + 1 < members.chunkCount_) {
+        entry = members.Chunks()[chunk + 1]->Entries();
+        end = entry + 1;
+    }
+    for (; entry != end && entry->order == order; ++entry) {
+        if (entry->member->first.Record()->Is(key)) return entry->member->second;
+    }
+    return EmptyNode();
 }
 
 // Keys mostly arrive in ascending order, or a few places before the end: while the last chunk has room, the key's
