@@ -9,38 +9,18 @@
 #include <vector>
 
 #include "binding/conversion.h"
-#include "binding/registration.h"
+#include "binding/registry.h"
+#include "plugin/level_up_types.h"
 
 namespace {
 
 using namespace Zarvo;
-
-struct EndOfGameStats {
-    std::string gameMode;
-    std::vector<std::string> gameMutators;
-    std::string gameType;
-    std::string queueType;
-    bool leveledUp = false;
-    std::vector<int32_t> newSpells;
-    uint32_t previousLevel = 0;
-    int32_t zpEarned = 0;
-};
+using Zarvo::Client::PlayerLevelUp::Api::EndOfGameStats;
+using Zarvo::Client::PlayerLevelUp::Api::RegisterLevelUpTypes;
 
 EndOfGameStats MakeStats() {
     return {"CLASSIC", {"mutator-a", "mutator-b", "mutator-c"}, "MATCHED_GAME", "RANKED_SOLO_5x5", true,
             {4, 7, 11, 14}, 29, 150};
-}
-
-void Register(BindingRegistry& registry) {
-    registry.Record<EndOfGameStats>("EndOfGameStats")
-        .Field("gameMode", &EndOfGameStats::gameMode)
-        .Field("gameMutators", &EndOfGameStats::gameMutators)
-        .Field("gameType", &EndOfGameStats::gameType)
-        .Field("queueType", &EndOfGameStats::queueType)
-        .Field("leveledUp", &EndOfGameStats::leveledUp)
-        .Field("newSpells", &EndOfGameStats::newSpells)
-        .Field("previousLevel", &EndOfGameStats::previousLevel)
-        .Field("zpEarned", &EndOfGameStats::zpEarned);
 }
 
 // The plain tree: every node its own heap objects.
@@ -115,7 +95,7 @@ bool FromPlain(const PlainValue& input, EndOfGameStats& stats) {
 
 void PropertyToProperty(benchmark::State& state) {
     BindingRegistry registry;
-    Register(registry);
+    RegisterLevelUpTypes(registry);
     const EndOfGameStats stats = MakeStats();
     for (auto _ : state) {
         BindingResult result;
@@ -126,7 +106,7 @@ void PropertyToProperty(benchmark::State& state) {
 
 void PropertyFromProperty(benchmark::State& state) {
     BindingRegistry registry;
-    Register(registry);
+    RegisterLevelUpTypes(registry);
     BindingResult property;
     ConvertToProperty(property, MakeStats(), registry);
     for (auto _ : state) {
@@ -139,7 +119,7 @@ void PropertyFromProperty(benchmark::State& state) {
 
 void PropertyRoundTrip(benchmark::State& state) {
     BindingRegistry registry;
-    Register(registry);
+    RegisterLevelUpTypes(registry);
     const EndOfGameStats stats = MakeStats();
     for (auto _ : state) {
         BindingResult property;

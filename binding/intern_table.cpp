@@ -1,38 +1,18 @@
 #include "binding/intern_table.h"
 
+#include <algorithm>
 #include <cstring>
 #include <new>
-#include <string>
 
 #include "platform/system.h"
 
 namespace Zarvo {
 namespace {
 
-constexpr uint32_t FnvOffsetBasis = 0x811C9DC5u;
-constexpr uint32_t FnvPrime = 16777619u;
 constexpr uint64_t GoldenRatio = 0x9E3779B97F4A7C15ull;
 
-// Texts of up to 16 bytes are compared as two overlapping words, without a call.
-bool SameText(const std::string& stored, std::string_view text) noexcept {
-    size_t size = text.size();
-    if (stored.size() != size) return false;
-    const char* a = stored.data();
-    const char* b = text.data();
-    auto differ = [&](auto word, size_t offset) {
-        decltype(word) x, y;
-        std::memcpy(&x, a + offset, sizeof x);
-        std::memcpy(&y, b + offset, sizeof y);
-        return x ^ y;
-    };
-    if (size > 16) return std::memcmp(a, b, size) == 0;
-    if (size >= 8) return (differ(uint64_t{}, 0) | differ(uint64_t{}, size - 8)) == 0;
-    if (size >= 4) return (differ(uint32_t{}, 0) | differ(uint32_t{}, size - 4)) == 0;
-    for (size_t i = 0; i < size; ++i) {
-        if (a[i] != b[i]) return false;
-    }
-    return true;
-}
+// The text and its NUL, with at least the eight bytes InternedString::Prefix reads.
+size_t RecordSize(size_t textSize) noexcept { return sizeof(InternedString) + std::max<size_t>(textSize + 1, 8); }
 
 uint64_t ProcessSeed() noexcept {
     static const uint64_t seed = static_cast<uint64_t>(Platform::PerformanceCounter()) * GoldenRatio;
@@ -41,29 +21,22 @@ uint64_t ProcessSeed() noexcept {
 
 }  // namespace
 
-uint32_t InternHash(std::string_view text) noexcept {
-    uint32_t hash = FnvOffsetBasis;
-    for (unsigned char byte : text) hash = (hash ^ byte) * FnvPrime;
-    return hash;
-}
-
-InternedString* InternTable::EmptyRecord() noexcept {
-    // A function-local static: not every compiler can build a std::string at compile time.
-    static InternedString record{std::string(), FnvOffsetBasis, 0};
-    return &record;
-}
-
 InternTable::InternTable(SmallBlockPool& pool) noexcept
     : pool_(pool), seed_(ProcessSeed() ^ (static_cast<uint64_t>(reinterpret_cast<uintptr_t>(this)) * GoldenRatio)) {}
 
-// The records' blocks go back with the pool's pages; only their texts need freeing here.
-InternTable::~InternTable() {
-    for (size_t i = 0; i < capacity_; ++i) {
-        if (slots_[i].record) slots_[i].record->~InternedString();
+void InternTable::Forget() noexcept {
+    if (slots_ != inlineSlots_) {
+        slots_ = inlineSlots_;
+        capacity_ = InlineCapacity;
+    }
+    count_ = 0;
+    if (++generation_ == 0) {  // after four billion trees: the slots' own generations could come back
+        std::memset(static_cast<void*>(inlineSlots_), 0, sizeof inlineSlots_);
+        generation_ = 1;
     }
 }
 
-uint32_t InternTable::SlotHash(std::string_view text) const noexcept {
+inline uint32_t InternTable::SlotHash(std::string_view text) const noexcept {
     auto mix = [](uint64_t hash, uint64_t word) {
         hash = (hash ^ word) * GoldenRatio;
         return hash ^ (hash >> 32);
@@ -93,48 +66,34 @@ uint32_t InternTable::SlotHash(std::string_view text) const noexcept {
     return static_cast<uint32_t>((hash * GoldenRatio) >> 32);
 }
 
-size_t InternTable::RecentIndex(const char* data) noexcept {
-    auto address = static_cast<uint64_t>(reinterpret_cast<uintptr_t>(data));
-    return static_cast<size_t>((address * GoldenRatio) >> 59) % RecentCount;
-}
-
-InternedString* InternTable::Intern(std::string_view text) {
+InternedString* InternTable::Lookup(std::string_view text, uint32_t& cached) {
     if (text.empty()) return EmptyRecord();
-    Recent& recent = recent_[RecentIndex(text.data())];
-    if (recent.data == text.data()) {
-        InternedString* record = slots_[recent.slot].record;
-        if (record && SameText(record->text, text)) {
-            ++record->refCount;
-            return record;
-        }
-    }
     uint32_t hash = SlotHash(text);
     size_t mask = capacity_ - 1;
     size_t slot = hash & mask;
-    for (; slots_[slot].record; slot = (slot + 1) & mask) {
-        InternedString* record = slots_[slot].record;
-        if (slots_[slot].hash == hash && SameText(record->text, text)) {
-            ++record->refCount;
-            recent = {text.data(), slot};
-            return record;
+    for (; Holds(slots_[slot]); slot = (slot + 1) & mask) {
+        if (slots_[slot].hash == hash && slots_[slot].record->Is(text)) break;
+    }
+    if (Holds(slots_[slot])) {
+        ++slots_[slot].record->refCount;
+    } else {
+        if (count_ + 1 > capacity_ / 2) {  // short probe runs matter more than the slots' memory
+            Grow();
+            mask = capacity_ - 1;
+            for (slot = hash & mask; Holds(slots_[slot]); slot = (slot + 1) & mask) {}
         }
+        slots_[slot] = {hash, generation_, NewRecord(text)};
+        ++count_;
     }
-    if (count_ + 1 > capacity_ / 2) {  // short probe runs matter more than the slots' memory
-        Grow();
-        mask = capacity_ - 1;
-        for (slot = hash & mask; slots_[slot].record; slot = (slot + 1) & mask) {}
-    }
-    void* block = pool_.Allocate(sizeof(InternedString));
-    InternedString* record;
-    try {
-        record = new (block) InternedString{std::string(text), InternHash(text), 1};
-    } catch (...) {
-        pool_.Release(block, sizeof(InternedString));
-        throw;
-    }
-    slots_[slot] = {hash, record};
-    ++count_;
-    recent = {text.data(), slot};
+    cached = static_cast<uint32_t>(slot);
+    return slots_[slot].record;
+}
+
+InternedString* InternTable::NewRecord(std::string_view text) {
+    auto* record = new (pool_.Allocate(RecordSize(text.size()))) InternedString{1, text.size()};
+    char* copy = reinterpret_cast<char*>(record + 1);
+    std::memcpy(copy, text.data(), text.size());
+    copy[text.size()] = '\0';
     return record;
 }
 
@@ -147,7 +106,7 @@ void InternTable::Release(InternedString* record) noexcept {
     // Backward-shift deletion keeps every remaining record reachable from its home slot.
     size_t mask = capacity_ - 1;
     size_t hole = SlotOf(record);
-    for (size_t slot = (hole + 1) & mask; slots_[slot].record; slot = (slot + 1) & mask) {
+    for (size_t slot = (hole + 1) & mask; Holds(slots_[slot]); slot = (slot + 1) & mask) {
         size_t home = slots_[slot].hash & mask;
         if (((slot - home) & mask) >= ((slot - hole) & mask)) {
             slots_[hole] = slots_[slot];
@@ -156,22 +115,22 @@ void InternTable::Release(InternedString* record) noexcept {
     }
     slots_[hole] = {};
     --count_;
-    PoolDelete(pool_, record);
+    pool_.Release(record, RecordSize(record->size));
 }
 
 InternedString* InternTable::Find(std::string_view text) const noexcept {
     if (text.empty()) return EmptyRecord();
     uint32_t hash = SlotHash(text);
     size_t mask = capacity_ - 1;
-    for (size_t slot = hash & mask; slots_[slot].record; slot = (slot + 1) & mask) {
-        if (slots_[slot].hash == hash && SameText(slots_[slot].record->text, text)) return slots_[slot].record;
+    for (size_t slot = hash & mask; Holds(slots_[slot]); slot = (slot + 1) & mask) {
+        if (slots_[slot].hash == hash && slots_[slot].record->Is(text)) return slots_[slot].record;
     }
     return nullptr;
 }
 
 size_t InternTable::SlotOf(const InternedString* record) const noexcept {
     size_t mask = capacity_ - 1;
-    size_t slot = SlotHash(record->text) & mask;
+    size_t slot = SlotHash(record->Text()) & mask;
     while (slots_[slot].record != record) slot = (slot + 1) & mask;
     return slot;
 }
@@ -182,9 +141,9 @@ void InternTable::Grow() {
     std::memset(static_cast<void*>(slots), 0, capacity * sizeof(Slot));
     size_t mask = capacity - 1;
     for (size_t i = 0; i < capacity_; ++i) {
-        if (slots_[i].record) {
+        if (Holds(slots_[i])) {
             size_t slot = slots_[i].hash & mask;
-            while (slots[slot].record) slot = (slot + 1) & mask;
+            while (Holds(slots[slot])) slot = (slot + 1) & mask;
             slots[slot] = slots_[i];
         }
     }

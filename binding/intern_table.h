@@ -3,62 +3,104 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <string_view>
 
 #include "binding/property.h"
 
 namespace Zarvo {
 
-// 32-bit FNV-1a.
-uint32_t InternHash(std::string_view text) noexcept;
-
 class InternTable {
 public:
     explicit InternTable(SmallBlockPool& pool) noexcept;
     InternTable(const InternTable&) = delete;
     InternTable& operator=(const InternTable&) = delete;
-    ~InternTable();
+    // The records and the slot array live in the pool's blocks and go with it.
+    ~InternTable() = default;
 
     // The record of the text with one more reference; the empty text gives the shared empty record.
-    InternedString* Intern(std::string_view text);
+    InternedString* Intern(std::string_view text) {
+        uint32_t& cached = cache_[CacheIndex(text)];
+        const Slot& slot = slots_[cached & (capacity_ - 1)];
+        if (Holds(slot) && slot.record->Is(text)) {
+            ++slot.record->refCount;
+            return slot.record;
+        }
+        return Lookup(text, cached);
+    }
     static void Retain(InternedString* record) noexcept;
     // Drops one reference; the record goes away with its last one.
     void Release(InternedString* record) noexcept;
+    // Drops every record at once, for a pool that has just freed all its blocks.
+    void Forget() noexcept;
 
     InternedString* Find(std::string_view text) const noexcept;
     size_t Count() const noexcept { return count_; }
     // Shared by every tree, never counted, never freed, never written.
-    static InternedString* EmptyRecord() noexcept;
+    static InternedString* EmptyRecord() noexcept { return &emptyRecord_.record; }
 
 private:
-    // Slots are placed by a seeded word-at-a-time hash: lookups of known texts skip the byte-serial FNV-1a,
-    // which is computed once per record, and crafted texts cannot pile up in one run of slots.
+    // Slots are placed by a seeded word-at-a-time hash: faster than the byte-serial FNV-1a, and crafted texts
+    // cannot pile up in one run of slots.
+    // A slot holds a record only when it was filled in the table's current generation: forgetting every record
+    // moves on to the next generation instead of clearing the slots.
     struct Slot {
         uint32_t hash;
+        uint32_t generation;
         InternedString* record;
     };
-    // The texts last interned, by the address they were passed at: names kept in descriptors and literals come
-    // back from the same address, and are then found without hashing. An entry names a slot, not a record, so
-    // that it never points at a freed record; whatever the slot holds is checked against the text.
-    struct Recent {
-        const char* data;
-        size_t slot;
-    };
     static constexpr size_t InlineCapacity = 32;
-    static constexpr size_t RecentCount = 32;
+    // The record and its text, laid out as a pooled record is.
+    struct EmptyRecordStorage {
+        InternedString record;
+        char text[8];
+    };
+    static_assert(offsetof(EmptyRecordStorage, text) == sizeof(InternedString));
+    static constinit inline EmptyRecordStorage emptyRecord_{};
 
+    // A place in the cache for the text, from its length and its first and last eight bytes. Unseeded and cheap:
+    // texts that share a place only miss the cache.
+    static size_t CacheIndex(std::string_view text) noexcept {
+        const char* bytes = text.data();
+        size_t size = text.size();
+        uint64_t word = size;
+        if (size >= 8) {
+            uint64_t head, tail;
+            std::memcpy(&head, bytes, 8);
+            std::memcpy(&tail, bytes + size - 8, 8);
+            word ^= head ^ (tail * 0xC2B2AE3D27D4EB4Full);
+        } else if (size >= 4) {
+            uint32_t head, tail;
+            std::memcpy(&head, bytes, 4);
+            std::memcpy(&tail, bytes + size - 4, 4);
+            word ^= (uint64_t{head} << 32 | tail) << 3;
+        } else if (size) {
+            word ^= (uint64_t{static_cast<unsigned char>(bytes[0])} << 24 |
+                     uint64_t{static_cast<unsigned char>(bytes[size / 2])} << 16 |
+                     uint64_t{static_cast<unsigned char>(bytes[size - 1])} << 8);
+        }
+        return static_cast<size_t>((word * 0x9E3779B97F4A7C15ull) >> (64 - CacheBits));
+    }
+    // The table's own search; the cache entry learns the slot found.
+    InternedString* Lookup(std::string_view text, uint32_t& cached);
     uint32_t SlotHash(std::string_view text) const noexcept;
-    static size_t RecentIndex(const char* data) noexcept;
+    bool Holds(const Slot& slot) const noexcept { return slot.generation == generation_; }
     size_t SlotOf(const InternedString* record) const noexcept;
     void Grow();
+    InternedString* NewRecord(std::string_view text);
 
     SmallBlockPool& pool_;
     uint64_t seed_;
-    Slot* slots_ = inlineSlots_;        // open addressing with linear probing
+    Slot* slots_ = inlineSlots_;  // open addressing with linear probing
     size_t capacity_ = InlineCapacity;  // a power of two
     size_t count_ = 0;
+    uint32_t generation_ = 1;  // never 0, the generation of a cleared slot
     Slot inlineSlots_[InlineCapacity] = {};  // small trees need no slot array of their own
-    Recent recent_[RecentCount] = {};
+    // The slots where texts were last found, by a cheap hash of the text: the keys of many records and the values
+    // they repeat are found here without the table's hash. Slots, not records, so that an entry never points at a
+    // freed record; whatever the slot holds is checked against the text.
+    static constexpr unsigned CacheBits = 9;
+    uint32_t cache_[size_t{1} << CacheBits] = {};
 };
 
 }  // namespace Zarvo

@@ -100,12 +100,64 @@ PageCache& Cache() noexcept {
     return *cache;
 }
 
+// The pages a thread keeps, in a singly linked list. Trivially destructible, so it stays usable while the thread's
+// other objects are destroyed; the guard below empties and closes it first.
+struct ThreadPages {
+    PageLinks* head;
+    size_t count;
+    bool guarded;
+    bool closed;
+};
+constinit thread_local ThreadPages threadPages{};
+
+struct ThreadPagesGuard {
+    ~ThreadPagesGuard() {
+        ThreadPages& own = threadPages;
+        own.closed = true;
+        while (own.head) {
+            PageLinks* page = own.head;
+            own.head = page->next;
+            Cache().Return(page);
+        }
+        own.count = 0;
+    }
+};
+thread_local ThreadPagesGuard threadPagesGuard;
+
 }  // namespace
 
-PageLinks* TakeCachedPage() { return Cache().Take(); }
+PageLinks* TakeCachedPage() {
+    ThreadPages& own = threadPages;
+    if (PageLinks* page = own.head) {
+        own.head = page->next;
+        --own.count;
+        return page;
+    }
+    return Cache().Take();
+}
 
 void ReturnCachedPage(PageLinks* page) noexcept { Cache().Return(page); }
 
-PageCacheStatistics ReadPageCacheStatistics() noexcept { return Cache().Statistics(); }
+size_t ThreadPageRoom() noexcept {
+    const ThreadPages& own = threadPages;
+    return own.closed ? 0 : ThreadPageCount - own.count;
+}
+
+void KeepPageOnThread(PageLinks* page) noexcept {
+    ThreadPages& own = threadPages;
+    if (!own.guarded) {
+        own.guarded = true;
+        static_cast<void>(&threadPagesGuard);  // its first use arms its destructor for this thread
+    }
+    page->next = own.head;
+    own.head = page;
+    ++own.count;
+}
+
+PageCacheStatistics ReadPageCacheStatistics() noexcept {
+    PageCacheStatistics statistics = Cache().Statistics();
+    statistics.cachedPages += threadPages.count;
+    return statistics;
+}
 
 }  // namespace Zarvo

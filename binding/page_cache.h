@@ -11,6 +11,8 @@ constexpr size_t PropertyPageSize = 4096;
 constexpr size_t PropertyPagesPerRun = 16;
 // Beyond this many idle pages, every run whose pages are all idle goes back to the system.
 constexpr size_t PageCacheBound = 256;
+// Pages each thread keeps for its next small trees, which take and return them without the cache's mutex.
+constexpr size_t ThreadPageCount = 8;
 
 struct PageRun;
 
@@ -22,13 +24,18 @@ struct PageLinks {
 };
 
 struct PageCacheStatistics {
-    size_t cachedPages;  // idle pages held by the cache
+    size_t cachedPages;  // idle pages held by the cache, the calling thread's own included
     size_t runs;         // runs currently taken from the system
 };
 
-// A 4096-aligned page; throws std::bad_alloc when the system has no memory left.
+// A 4096-aligned page, the calling thread's own first; throws std::bad_alloc when the system has no memory left.
 PageLinks* TakeCachedPage();
 void ReturnCachedPage(PageLinks* page) noexcept;
+// How many more pages the calling thread may keep: none once it is exiting.
+size_t ThreadPageRoom() noexcept;
+// Keeps an idle page for the calling thread; only within ThreadPageRoom. Whatever a thread keeps goes back to the
+// cache when it ends.
+void KeepPageOnThread(PageLinks* page) noexcept;
 PageCacheStatistics ReadPageCacheStatistics() noexcept;
 
 inline PageLinks* PageOf(const void* block) noexcept {

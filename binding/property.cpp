@@ -2,10 +2,10 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <cstdlib>
 #include <new>
 #include <stdexcept>
-#include <tuple>
 
 #include "binding/property_context.h"
 
@@ -16,6 +16,19 @@ constexpr const char* KindNames[] = {"empty",  "bool", "signed", "unsigned",   "
                                      "string", "blob", "enum",   "collection", "structure"};
 
 [[noreturn]] void ThrowTooLong() { throw std::length_error("collection larger than 268435455 elements"); }
+
+// Room for this many elements is made on a Collection's first one.
+constexpr size_t FirstCollectionCapacity = 4;
+
+size_t CollectionBlockSize(size_t capacity) noexcept {
+    return sizeof(PropertyCollection) + capacity * sizeof(BindingProperty);
+}
+
+// Every Collection starts as this one, which has no room: it is shared and never written.
+PropertyCollection& EmptyCollection() noexcept {
+    static PropertyCollection none;
+    return none;
+}
 
 // Truncation toward zero; values outside the unsigned range saturate, negative ones wrap as a signed value would.
 uint64_t TruncateToUnsigned(double value) noexcept {
@@ -32,7 +45,6 @@ uint64_t TruncateToUnsigned(double value) noexcept {
 
 BindingProperty::BindingProperty() noexcept = default;
 
-BindingProperty::BindingProperty(PropertyContext* context) noexcept : context_(context), ownsContext_(false) {}
 
 const char* BindingProperty::KindName(Kind kind) noexcept {
     auto index = static_cast<size_t>(kind);
@@ -42,43 +54,18 @@ const char* BindingProperty::KindName(Kind kind) noexcept {
 size_t BindingProperty::Size() const noexcept {
     switch (kind_) {
         case Kind::Empty: return 0;
-        case Kind::String: return payload_.string->text.size();
+        case Kind::String: return payload_.string->size;
         case Kind::Blob: return payload_.blob->size();
-        case Kind::Collection: return payload_.collection->size();
-        case Kind::Structure: return payload_.structure->size();
+        case Kind::Collection: return payload_.collection->size_;
+        case Kind::Structure: return payload_.structure->size_;
         default: return 1;
     }
 }
 
-void BindingProperty::EnsureContext() {
-    if (context_) return;
+void BindingProperty::CreateContext() {
     context_ = PropertyContext::Create();
     // A node without a context owns the one it makes, whatever it was built as.
     ownsContext_ = true;
-}
-
-void BindingProperty::SetBool(bool value) {
-    Clear();
-    payload_.boolean = value;
-    kind_ = Kind::Bool;
-}
-
-void BindingProperty::SetSigned(int64_t value) {
-    Clear();
-    payload_.i64 = value;
-    kind_ = Kind::Signed;
-}
-
-void BindingProperty::SetUnsigned(uint64_t value) {
-    Clear();
-    payload_.u64 = value;
-    kind_ = Kind::Unsigned;
-}
-
-void BindingProperty::SetDouble(double value) {
-    Clear();
-    payload_.f64 = value;
-    kind_ = Kind::Float;
 }
 
 // New storage is made before the old value is released: the argument may point into it.
@@ -122,37 +109,8 @@ void BindingProperty::MakeCollection() {
     if (kind_ == Kind::Collection) return;
     Clear();
     EnsureContext();
-    SmallBlockPool& pool = context_->Collections();
-    payload_.collection = PoolNew<PropertyCollection>(pool, PoolAllocator<BindingProperty>(&pool));
+    payload_.collection = &EmptyCollection();
     kind_ = Kind::Collection;
-}
-
-void BindingProperty::MakeStructure() {
-    if (kind_ == Kind::Structure) return;
-    Clear();
-    EnsureContext();
-    SmallBlockPool& pool = context_->Structures();
-    void* block = pool.Allocate(StructureBlockSize);
-    payload_.structure = new (block) PropertyStructure(PoolAllocator<PropertyStructure::value_type>(&pool));
-    kind_ = Kind::Structure;
-}
-
-bool BindingProperty::GetBool(bool fallback) const noexcept { return kind_ == Kind::Bool ? payload_.boolean : fallback; }
-
-int64_t BindingProperty::GetSigned(int64_t fallback) const noexcept {
-    return kind_ == Kind::Signed ? payload_.i64 : fallback;
-}
-
-uint64_t BindingProperty::GetUnsigned(uint64_t fallback) const noexcept {
-    return kind_ == Kind::Unsigned ? payload_.u64 : fallback;
-}
-
-double BindingProperty::GetDouble(double fallback) const noexcept {
-    return kind_ == Kind::Float ? payload_.f64 : fallback;
-}
-
-std::string_view BindingProperty::GetString(std::string_view fallback) const noexcept {
-    return kind_ == Kind::String ? std::string_view(payload_.string->text) : fallback;
 }
 
 std::span<const uint8_t> BindingProperty::GetBlob() const noexcept {
@@ -173,7 +131,7 @@ bool BindingProperty::AsBool() const noexcept {
         case Kind::Unsigned: return payload_.u64 != 0;
         case Kind::Float: return !(payload_.f64 == 0.0);
         case Kind::String: {
-            std::string_view text = payload_.string->text;
+            std::string_view text = payload_.string->Text();
             return text == "true" || text == "1";
         }
         case Kind::Enum: return payload_.enumeration->value != 0;
@@ -190,7 +148,7 @@ uint64_t BindingProperty::AsUnsigned64(uint64_t fallback) const noexcept {
         case Kind::Signed: return static_cast<uint64_t>(payload_.i64);
         case Kind::Unsigned: return payload_.u64;
         case Kind::Float: return TruncateToUnsigned(payload_.f64);
-        case Kind::String: return std::strtoull(payload_.string->text.c_str(), nullptr, 0);
+        case Kind::String: return std::strtoull(payload_.string->CStr(), nullptr, 0);
         case Kind::Enum: return static_cast<uint64_t>(static_cast<int64_t>(payload_.enumeration->value));
         default: return fallback;
     }
@@ -207,79 +165,40 @@ bool BindingProperty::IsDefault() const noexcept {
     }
 }
 
-const BindingProperty& BindingProperty::At(size_t index) const noexcept {
-    if (kind_ != Kind::Collection || index >= payload_.collection->size()) return EmptyNode();
-    return (*payload_.collection)[index];
-}
-
-BindingProperty& BindingProperty::Element(size_t index) {
+BindingProperty& BindingProperty::ElementWithGrowth(size_t index) {
     if (index >= MaxCollectionSize) ThrowTooLong();
     MakeCollection();
-    PropertyCollection& elements = *payload_.collection;
-    if (index < elements.size()) return elements[index];
-    if (index >= elements.capacity()) {
-        GrowCollection(std::max(index + 1, std::min(elements.capacity() * 2, MaxCollectionSize)));
+    PropertyCollection* elements = payload_.collection;
+    if (index < elements->size_) return elements->data()[index];
+    if (index >= elements->capacity_) {
+        GrowCollection(std::max({index + 1, FirstCollectionCapacity, std::min(elements->capacity_ * 2, MaxCollectionSize)}));
     }
-    while (elements.size() <= index) elements.emplace_back(context_);
-    return elements[index];
+    while (payload_.collection->size_ < index) AppendElement();
+    return AppendElement();
 }
 
 void BindingProperty::Reserve(size_t count) {
     if (count > MaxCollectionSize) ThrowTooLong();
-    if (kind_ == Kind::Collection && count > payload_.collection->capacity()) GrowCollection(count);
+    if (kind_ == Kind::Collection && count > payload_.collection->capacity_) GrowCollection(count);
+    if (kind_ == Kind::Structure) ReserveMembers(count);
 }
 
 void BindingProperty::GrowCollection(size_t capacity) {
     PropertyCollection& elements = *payload_.collection;
-    PropertyCollection grown(elements.get_allocator());
-    grown.reserve(capacity);
-    for (BindingProperty& element : elements) grown.emplace_back(context_).AdoptFrom(element);
-    elements.swap(grown);
+    SmallBlockPool& pool = context_->Collections();
+    auto* grown = new (pool.Allocate(CollectionBlockSize(capacity))) PropertyCollection();
+    grown->capacity_ = capacity;
+    grown->size_ = elements.size_;
+    BindingProperty* to = grown->data();
+    for (BindingProperty& element : elements) (new (to++) BindingProperty(context_))->AdoptFrom(element);
+    if (elements.capacity_) pool.Release(&elements, CollectionBlockSize(elements.capacity_));
+    payload_.collection = grown;
 }
 
-std::span<BindingProperty> BindingProperty::Elements() noexcept {
-    if (kind_ != Kind::Collection) return {};
-    return {payload_.collection->data(), payload_.collection->size()};
-}
-
-std::span<const BindingProperty> BindingProperty::Elements() const noexcept {
-    if (kind_ != Kind::Collection) return {};
-    return {payload_.collection->data(), payload_.collection->size()};
-}
-
-const BindingProperty& BindingProperty::Child(std::string_view key) const noexcept {
-    if (kind_ != Kind::Structure) return EmptyNode();
-    auto found = payload_.structure->find(key);
-    return found != payload_.structure->end() ? found->second : EmptyNode();
-}
-
-// The key is interned before anything else: the lookup then runs once, as the insertion, and a key that points
-// into the value this node is about to release stays valid.
-BindingProperty& BindingProperty::ChildForWrite(std::string_view key) {
-    EnsureContext();
-    InternTable& strings = context_->Strings();
-    InternedString* record = strings.Intern(key);
-    try {
-        MakeStructure();
-        auto [entry, inserted] = payload_.structure->emplace(
-            std::piecewise_construct, std::forward_as_tuple(record), std::forward_as_tuple(context_));
-        if (!inserted) strings.Release(record);
-        return entry->second;
-    } catch (...) {
-        strings.Release(record);
-        throw;
-    }
-}
-
-const PropertyStructure& BindingProperty::Members() const noexcept {
-    static const PropertyStructure none;
-    return kind_ == Kind::Structure ? *payload_.structure : none;
-}
-
-// For other kinds, a shared empty map: iterate it, never insert into it.
-PropertyStructure& BindingProperty::Members() noexcept {
-    static PropertyStructure none;
-    return kind_ == Kind::Structure ? *payload_.structure : none;
+void BindingProperty::FreeElements(PropertyContext* context) noexcept {
+    PropertyCollection& elements = *payload_.collection;
+    for (BindingProperty& element : elements) element.Clear();
+    if (elements.capacity_) context->Collections().Release(&elements, CollectionBlockSize(elements.capacity_));
 }
 
 const BindingProperty& BindingProperty::EmptyNode() noexcept {

@@ -1,7 +1,6 @@
 // The storage shared by every node of one tree: its pools and its interned strings.
 #pragma once
 
-#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 
@@ -18,14 +17,10 @@ struct EnumPair {
     const StaticTypeInfo* type;
 };
 
-// A map takes a block of its nodes' size (a tree node is four words ahead of its entry), so that a small
-// Structure lives on a single page.
-constexpr size_t StructureBlockSize =
-    std::max(sizeof(PropertyStructure), sizeof(PropertyStructure::value_type) + 4 * sizeof(void*));
-
 class PropertyContext {
 public:
-    // Both go through the runtime's allocation functions.
+    // Both go through the runtime's allocation functions. A thread keeps the context of its last small tree, with
+    // its pages, for the next one: a small tree then costs neither an allocation nor the page cache's mutex.
     static PropertyContext* Create();
     // Frees everything the tree still holds, in one pass over pages rather than nodes.
     static void Destroy(PropertyContext* context) noexcept;
@@ -42,6 +37,10 @@ public:
 private:
     PropertyContext() noexcept = default;
     ~PropertyContext() = default;
+
+    size_t PageCount() const noexcept;
+    // Frees everything at once and leaves the context as a new one.
+    void ReleaseAll(bool keepPagesOnThread) noexcept;
 
     SmallBlockPool blobs_;
     SmallBlockPool enums_;

@@ -10,13 +10,6 @@
 
 namespace Zarvo {
 
-struct PoolPage : PageLinks {
-    uint16_t used;
-    uint16_t firstFree;  // index of the first free block, or NoBlock
-    uint16_t carved;     // blocks at and past this index were never handed out
-    uint8_t sizeClass;
-};
-
 struct LargeBlock {
     LargeBlock* prev;
     LargeBlock* next;
@@ -24,32 +17,10 @@ struct LargeBlock {
 
 namespace {
 
-constexpr size_t PageHeaderSize = 32;
+using namespace PoolLayout;
+
 constexpr size_t LargeHeaderSize = 16;
-constexpr uint16_t NoBlock = 0xFFFF;
-constexpr size_t MaxSmallBlock = (PropertyPageSize - PageHeaderSize) / 2;
-static_assert(sizeof(PoolPage) <= PageHeaderSize && sizeof(LargeBlock) <= LargeHeaderSize);
-
-constexpr std::array<uint16_t, SmallBlockPool::SizeClassCount> ClassSizes = {
-    8,   16,  24,  32,  40,  48,  56,  64,  72,   80,   88,   96,   104,  112,  120,  128,
-    160, 192, 224, 256, 320, 384, 448, 512, 640, 768, 896, 1024, 1280, 1536, 1792, MaxSmallBlock};
-
-// Size class by size in 8-byte units.
-constexpr auto ClassByUnits = [] {
-    std::array<uint8_t, MaxSmallBlock / 8 + 1> table{};
-    uint8_t sizeClass = 0;
-    for (size_t units = 0; units < table.size(); ++units) {
-        while (ClassSizes[sizeClass] < units * 8) ++sizeClass;
-        table[units] = sizeClass;
-    }
-    return table;
-}();
-
-constexpr auto Capacities = [] {
-    std::array<uint16_t, SmallBlockPool::SizeClassCount> table{};
-    for (size_t i = 0; i < table.size(); ++i) table[i] = (PropertyPageSize - PageHeaderSize) / ClassSizes[i];
-    return table;
-}();
+static_assert(sizeof(LargeBlock) <= LargeHeaderSize);
 
 // Block offsets are exact multiples of the block size: a multiply by the rounded-up reciprocal divides them.
 constexpr auto Reciprocals = [] {
@@ -57,8 +28,6 @@ constexpr auto Reciprocals = [] {
     for (size_t i = 0; i < table.size(); ++i) table[i] = static_cast<uint32_t>(((uint64_t{1} << 32) + ClassSizes[i] - 1) / ClassSizes[i]);
     return table;
 }();
-
-char* FirstBlock(PoolPage* page) noexcept { return reinterpret_cast<char*>(page) + PageHeaderSize; }
 
 PoolPage* Next(PoolPage* page) noexcept { return static_cast<PoolPage*>(page->next); }
 
@@ -75,24 +44,28 @@ void Unlink(PoolPage*& head, PoolPage* page) noexcept {
     if (page->next) page->next->prev = page->prev;
 }
 
-void ReturnPage(PoolPage* page) noexcept {
+void ReturnPage(PoolPage* page, bool keepOnThread = false) noexcept {
     PoisonMemory(FirstBlock(page), PropertyPageSize - PageHeaderSize);
-    ReturnCachedPage(page);
+    if (keepOnThread) KeepPageOnThread(page);
+    else ReturnCachedPage(page);
 }
 
-void ReturnAll(PoolPage* head) noexcept {
+void ReturnAll(PoolPage*& head, bool keepOnThread) noexcept {
     while (head) {
         PoolPage* next = Next(head);
-        ReturnPage(head);
+        ReturnPage(head, keepOnThread);
         head = next;
     }
 }
 
 }  // namespace
 
-SmallBlockPool::~SmallBlockPool() {
-    for (uint32_t used = classesUsed_; used; used &= used - 1) ReturnAll(available_[std::countr_zero(used)]);
-    ReturnAll(full_);
+void SmallBlockPool::ReleaseAll(bool keepPagesOnThread) noexcept {
+    for (uint32_t used = classesUsed_; used; used &= used - 1)
+        ReturnAll(available_[std::countr_zero(used)], keepPagesOnThread);
+    ReturnAll(full_, keepPagesOnThread);
+    classesUsed_ = 0;
+    pageCount_ = 0;
     while (large_) {
         LargeBlock* next = large_->next;
         Zarvo::Release(large_);
@@ -100,7 +73,7 @@ SmallBlockPool::~SmallBlockPool() {
     }
 }
 
-void* SmallBlockPool::Allocate(size_t size) {
+void* SmallBlockPool::AllocateSlow(size_t size) {
     if (size > MaxSmallBlock) return AllocateLarge(size);
     uint8_t sizeClass = ClassByUnits[(size + 7) / 8];
     PoolPage* page = available_[sizeClass];
@@ -113,6 +86,7 @@ void* SmallBlockPool::Allocate(size_t size) {
         PoisonMemory(FirstBlock(page), PropertyPageSize - PageHeaderSize);
         Push(available_[sizeClass], page);
         classesUsed_ |= uint32_t{1} << sizeClass;
+        ++pageCount_;
     }
     size_t blockSize = ClassSizes[sizeClass];
     char* block;
@@ -146,6 +120,7 @@ void SmallBlockPool::Release(void* block, size_t size) noexcept {
     PoolPage*& list = wasFull ? full_ : available_[sizeClass];
     if (--page->used == 0) {
         Unlink(list, page);
+        --pageCount_;
         ReturnPage(page);
     } else if (wasFull) {
         Unlink(full_, page);

@@ -1,8 +1,6 @@
 // The operations that walk a whole tree: release, copy and move. None of them recurses, so any depth is safe.
 #include <cstddef>
-#include <iterator>
 #include <type_traits>
-#include <tuple>
 #include <utility>
 #include <vector>
 
@@ -19,11 +17,11 @@ bool IsBranch(BindingProperty::Kind kind) noexcept {
 
 bool IsFilledBranch(const BindingProperty& node) noexcept { return IsBranch(node.GetKind()) && node.Size() != 0; }
 
-// The map entry that holds a child of a Structure.
-const PropertyStructure::value_type& EntryOf(const BindingProperty& child) noexcept {
-    using Entry = PropertyStructure::value_type;
-    static_assert(std::is_standard_layout_v<Entry>);
-    return *reinterpret_cast<const Entry*>(reinterpret_cast<const char*>(&child) - offsetof(Entry, second));
+// The member that holds a child of a Structure.
+const PropertyMember& MemberOf(const BindingProperty& child) noexcept {
+    static_assert(std::is_standard_layout_v<PropertyMember>);
+    return *reinterpret_cast<const PropertyMember*>(reinterpret_cast<const char*>(&child) -
+                                                    offsetof(PropertyMember, second));
 }
 
 }  // namespace
@@ -90,7 +88,7 @@ BindingProperty::~BindingProperty() {
     else Clear();
 }
 
-void BindingProperty::Clear() noexcept {
+void BindingProperty::ReleaseStorage() noexcept {
     switch (kind_) {
         case Kind::String: {
             InternedString* record = payload_.string;
@@ -103,8 +101,6 @@ void BindingProperty::Clear() noexcept {
         case Kind::Structure: ReleaseTree(); break;
         default: break;
     }
-    kind_ = Kind::Empty;
-    payload_.u64 = 0;
 }
 
 void BindingProperty::AdoptFrom(BindingProperty& source) noexcept {
@@ -115,20 +111,15 @@ void BindingProperty::AdoptFrom(BindingProperty& source) noexcept {
 }
 
 void BindingProperty::FreeLeafBranch(PropertyContext* context) noexcept {
-    if (kind_ == Kind::Collection) {
-        PoolDelete(context->Collections(), payload_.collection);
-    } else {
-        payload_.structure->~PropertyStructure();
-        context->Structures().Release(payload_.structure, StructureBlockSize);
-    }
+    if (kind_ == Kind::Collection) FreeElements(context);
+    else FreeMembers(context);
     kind_ = Kind::Empty;
     payload_.u64 = 0;
 }
 
 // A branch's children are looked over in order, and the first one with children of its own is entered; while it
 // is emptied, its context field holds its parent, the way back up, and the parent then carries on after it. Once no
-// child has children left, the container goes at once: its leaves release their values as they are destroyed,
-// and a Structure's keys go just before, so that no entry is erased (and the map rebalanced) one at a time.
+// child has children left, the container goes at once with its leaves and a Structure's keys.
 void BindingProperty::ReleaseTree() noexcept {
     PropertyContext* context = context_;
     BindingProperty* node = this;
@@ -143,12 +134,10 @@ void BindingProperty::ReleaseTree() noexcept {
             }
         } else {
             PropertyStructure& members = *node->payload_.structure;
-            auto entry = finished ? std::next(members.find(EntryOf(*finished).first.View())) : members.begin();
-            for (; entry != members.end() && !deeper; ++entry) {
-                if (IsFilledBranch(entry->second)) deeper = &entry->second;
-            }
-            if (!deeper) {
-                for (const auto& member : members) context->Strings().Release(member.first.Record());
+            const InternedString* key = finished ? MemberOf(*finished).first.Record() : nullptr;
+            auto member = key ? ++members.IteratorAt(members.LowerBound(key->Prefix(), key->Text())) : members.begin();
+            for (; member != members.end() && !deeper; ++member) {
+                if (IsFilledBranch(member->second)) deeper = &member->second;
             }
         }
         if (deeper) {
@@ -173,7 +162,7 @@ InternedString* BindingProperty::CopyString(InternedString* record, const Proper
         return record;
     }
     EnsureContext();
-    return context_->Strings().Intern(record->text);
+    return context_->Strings().Intern(record->Text());
 }
 
 void BindingProperty::CopyLeaf(const BindingProperty& other) {
@@ -205,29 +194,25 @@ void BindingProperty::CopyFrom(const BindingProperty& other) {
         if (source->kind_ == Kind::Collection) {
             target->MakeCollection();
             const PropertyCollection& from = *source->payload_.collection;
-            PropertyCollection& to = *target->payload_.collection;
-            to.reserve(from.size());
+            target->Reserve(from.size());
             for (const BindingProperty& element : from) {
-                BindingProperty& copy = to.emplace_back(context_);
+                BindingProperty& copy = target->AppendElement();
                 if (IsBranch(element.kind_)) pending.push_back({&copy, &element});
                 else copy.CopyLeaf(element);
             }
         } else {
+            // The source's members come in order and are distinct: each is appended.
             target->MakeStructure();
-            PropertyStructure& to = *target->payload_.structure;
-            for (const auto& [key, child] : *source->payload_.structure) {
+            const PropertyStructure& from = *source->payload_.structure;
+            target->Reserve(from.size_);
+            for (const auto& [key, child] : from) {
                 InternedString* record = CopyString(key.Record(), source->context_);
-                BindingProperty* copy;
-                try {
-                    copy = &to.emplace_hint(to.end(), std::piecewise_construct, std::forward_as_tuple(record),
-                                            std::forward_as_tuple(context_))
-                                ->second;
-                } catch (...) {
-                    context_->Strings().Release(record);
-                    throw;
-                }
-                if (IsBranch(child.kind_)) pending.push_back({copy, &child});
-                else copy->CopyLeaf(child);
+                const PropertyStructure& to = *target->payload_.structure;
+                size_t last = to.chunkCount_ ? to.chunkCount_ - 1 : 0;
+                size_t end = to.chunkCount_ ? to.Chunks()[last]->size : 0;
+                BindingProperty& copy = target->InsertMember(last, end, record, record->Prefix());
+                if (IsBranch(child.kind_)) pending.push_back({&copy, &child});
+                else copy.CopyLeaf(child);
             }
         }
     }

@@ -14,9 +14,8 @@ namespace {
 struct Frame {
     BindingProperty* container;
     bool map;
-    uint64_t announced;  // items the container announced; a map counts keys and values
+    uint64_t announced;  // elements, or entries of a map
     uint64_t consumed = 0;
-    std::string_view key;  // the pending map key, pointing into the input
 };
 
 class MessagePackDecoder {
@@ -26,27 +25,19 @@ public:
         frames_.reserve(16);
     }
 
+    // Reads the root, then the items of the innermost open container until a complete value is read, the input
+    // ends or an error stops it. A map's entry is read as its key and then its value, whose member is made only
+    // once the value's first byte is there.
     size_t Run() {
-        while (result_.ok && position_ < size_) {
-            bool keyExpected = false;
-            BindingProperty* slot = FindSlot(keyExpected);
-            if (!slot && !keyExpected) break;
-            uint8_t type = data_[position_++];
-            if (keyExpected) ReadKey(type);
-            else ReadValue(type, *slot);
-        }
+        for (BindingProperty* slot = &result_.value; slot && ReadValue(*slot);) slot = NextSlot();
         return position_;
     }
 
 private:
-    // The property the next value goes into: the root, or the next item of the innermost open container, which is
-    // created here. Null with keyExpected when a map key comes next, and null alone once a complete value is read.
-    BindingProperty* FindSlot(bool& keyExpected) {
-        if (!rootRead_) {
-            rootRead_ = true;
-            return &result_.value;
-        }
-        while (!frames_.empty()) {
+    // The property the next value goes into, made here; null once a complete value is read, the input ends or an
+    // error stops the decoding.
+    BindingProperty* NextSlot() {
+        while (!frames_.empty() && position_ < size_) {
             Frame& top = frames_.back();
             if (top.consumed == top.announced) {
                 frames_.pop_back();
@@ -54,11 +45,9 @@ private:
             }
             uint64_t item = top.consumed++;
             if (!top.map) return &top.container->Element(static_cast<size_t>(item));
-            if (item % 2 == 0) {
-                keyExpected = true;
-                return nullptr;
-            }
-            return &top.container->ChildForWrite(top.key);
+            std::string_view key;
+            if (!ReadKey(key) || position_ == size_) return nullptr;
+            return &top.container->ChildForWrite(key);
         }
         return nullptr;
     }
@@ -104,33 +93,35 @@ private:
         }
     }
 
-    void ReadKey(uint8_t type) {
+    bool ReadKey(std::string_view& key) {
+        uint8_t type = data_[position_++];
         uint64_t length = type & 0x1F;
         if ((type < 0xA0 || type > 0xBF) && (type < 0xD9 || type > 0xDB)) {
             Fail(FormatString("Invalid MessagePack data at position %1. Map keys must be strings.",
                               static_cast<uint64_t>(position_)));
-            return;
+            return false;
         }
-        if (type >= 0xD9 && !ReadLength(LengthWidth(type), length)) return;
-        ReadText(length, frames_.back().key);
+        if (type >= 0xD9 && !ReadLength(LengthWidth(type), length)) return false;
+        return ReadText(length, key);
     }
 
-    // A container replaces what the slot held. Room for its elements is made up front, but never for more than
-    // the bytes left could fill, nor for more elements in all than the input has bytes.
-    void OpenContainer(BindingProperty& slot, bool map, uint64_t items) {
+    // A container replaces what the slot held. Room for its elements or members is made up front, but never for
+    // more than the bytes left could fill (a member takes at least two), nor for more in all than the input has
+    // bytes.
+    bool OpenContainer(BindingProperty& slot, bool map, uint64_t items) {
         slot.Clear();
-        if (map) {
-            slot.MakeStructure();
-        } else {
-            slot.MakeCollection();
-            size_t room = static_cast<size_t>(std::min<uint64_t>({items, size_ - position_, reserveBudget_}));
-            slot.Reserve(room);
-            reserveBudget_ -= room;
-        }
-        frames_.push_back({&slot, map, map ? items * 2 : items, 0, {}});
+        if (map) slot.MakeStructure();
+        else slot.MakeCollection();
+        size_t room = static_cast<size_t>(std::min<uint64_t>({items, (size_ - position_) / (map ? 2 : 1), reserveBudget_}));
+        slot.Reserve(room);
+        reserveBudget_ -= room;
+        frames_.push_back({&slot, map, items});
+        return true;
     }
 
-    void ReadValue(uint8_t type, BindingProperty& slot) {
+    // False once the decoding failed.
+    bool ReadValue(BindingProperty& slot) {
+        uint8_t type = data_[position_++];
         uint64_t number = 0;
         if (type <= 0x7F) {
             slot.SetSigned(type);
@@ -141,8 +132,8 @@ private:
         } else if (type <= 0xBF || (type >= 0xD9 && type <= 0xDB)) {
             uint64_t length = type & 0x1F;
             std::string_view text;
-            if (type >= 0xD9 && !ReadLength(LengthWidth(type), length)) return;
-            if (!ReadText(length, text)) return;
+            if (type >= 0xD9 && !ReadLength(LengthWidth(type), length)) return false;
+            if (!ReadText(length, text)) return false;
             slot.SetString(text);
         } else if (type >= 0xE0) {
             slot.SetSigned(static_cast<int8_t>(type));
@@ -152,32 +143,33 @@ private:
                 case 0xC2: slot.SetBool(false); break;
                 case 0xC3: slot.SetBool(true); break;
                 case 0xC4: case 0xC5: case 0xC6:
-                    if (!ReadLength(LengthWidth(type), number) || !ReadBytes(number, slot)) return;
+                    if (!ReadLength(LengthWidth(type), number) || !ReadBytes(number, slot)) return false;
                     break;
                 case 0xCA:
-                    if (!ReadBigEndian(4, number)) return;
+                    if (!ReadBigEndian(4, number)) return false;
                     slot.SetDouble(std::bit_cast<float>(static_cast<uint32_t>(number)));
                     break;
                 case 0xCB:
-                    if (!ReadBigEndian(8, number)) return;
+                    if (!ReadBigEndian(8, number)) return false;
                     slot.SetDouble(std::bit_cast<double>(number));
                     break;
                 case 0xCC: case 0xCD: case 0xCE: case 0xCF:
-                    if (!ReadBigEndian(1u << (type - 0xCC), number)) return;
+                    if (!ReadBigEndian(1u << (type - 0xCC), number)) return false;
                     slot.SetUnsigned(number);
                     break;
                 case 0xD0: case 0xD1: case 0xD2: case 0xD3:
-                    if (!ReadBigEndian(1u << (type - 0xD0), number)) return;
+                    if (!ReadBigEndian(1u << (type - 0xD0), number)) return false;
                     slot.SetSigned(SignExtend(number, 8u << (type - 0xD0)));
                     break;
                 case 0xDC: case 0xDD: case 0xDE: case 0xDF:
-                    if (!ReadLength(LengthWidth(type), number)) return;
+                    if (!ReadLength(LengthWidth(type), number)) return false;
                     return OpenContainer(slot, type >= 0xDE, number);
                 default:  // 0xC1 (never used), ext and fixext
-                    return Fail(FormatString("Invalid MessagePack data at position %1.",
-                                             static_cast<uint64_t>(position_)));
+                    Fail(FormatString("Invalid MessagePack data at position %1.", static_cast<uint64_t>(position_)));
+                    return false;
             }
         }
+        return true;
     }
 
     bool ReadBytes(uint64_t length, BindingProperty& slot) {
@@ -200,7 +192,6 @@ private:
     size_t size_;
     size_t position_ = 0;
     BindingResult& result_;
-    bool rootRead_ = false;
     size_t reserveBudget_;
     std::vector<Frame> frames_;
 };

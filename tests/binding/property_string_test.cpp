@@ -5,6 +5,7 @@
 
 #include "binding/property.h"
 #include "binding/property_context.h"
+#include "binding/static_type.h"
 
 namespace Zarvo {
 namespace {
@@ -27,7 +28,7 @@ TEST(PropertyString, EmptyTextSharesTheStaticRecord) {
     a.Clear();
     b.SetSigned(1);
     EXPECT_EQ(shared->refCount, 0u);
-    EXPECT_EQ(shared->text, "");
+    EXPECT_EQ(shared->Text(), "");
 }
 
 TEST(PropertyString, EqualTextsShareOneCountedRecord) {
@@ -78,7 +79,7 @@ TEST(PropertyString, InternTableKeepsEveryRecordFindableThroughGrowthAndRemoval)
         InternedString* record = strings.Find(texts[i]);
         if (i % 2) {
             ASSERT_NE(record, nullptr) << texts[i];
-            EXPECT_EQ(record->hash, InternHash(texts[i]));
+            EXPECT_EQ(record->Hash(), Fnv1a(texts[i]));
         } else {
             EXPECT_EQ(record, nullptr) << texts[i];
         }
@@ -102,10 +103,13 @@ TEST(PropertyString, ATextPassedAgainFromTheSameBufferIsCheckedByContent) {
     EXPECT_EQ(CountOf(root, "alpha"), 1u);
 }
 
-TEST(PropertyString, HashIsFnv1a) {
-    EXPECT_EQ(InternHash(""), 0x811C9DC5u);
-    EXPECT_EQ(InternHash("a"), 0xE40C292Cu);
-    EXPECT_EQ(InternHash("foobar"), 0xBF9CF968u);
+TEST(PropertyString, RecordsHoldTheFnv1aHashOfTheirText) {
+    BindingProperty root;
+    root.Element(0).SetString("a");
+    root.Element(1).SetString("foobar");
+    EXPECT_EQ(InternTable::EmptyRecord()->Hash(), 0x811C9DC5u);
+    EXPECT_EQ(root.Context()->Strings().Find("a")->Hash(), 0xE40C292Cu);
+    EXPECT_EQ(root.Context()->Strings().Find("foobar")->Hash(), 0xBF9CF968u);
 }
 
 TEST(PropertyString, StructureKeysIterateInUnsignedByteOrder) {
