@@ -164,6 +164,7 @@ public:
 
     // Structure access. Reading an absent key (or from another kind) yields the shared static Empty node.
     const BindingProperty& Child(std::string_view key) const noexcept;
+    bool HasChild(std::string_view key) const noexcept { return &Child(key) != &EmptyNode(); }
     // Makes the node a Structure and inserts an Empty child when the key is absent.
     BindingProperty& ChildForWrite(std::string_view key);
     // Children in ascending byte order of their keys; empty for other kinds. Adding a child never moves the others.

@@ -49,12 +49,12 @@ std::optional<std::string> Difference(const BindingProperty& expected, const Bin
     if (kind == Kind::Structure) {
         for (const auto& [key, child] : expected.Members()) {
             const std::string place = Member(path, key.View());
-            if (!got.Members().contains(key.View())) return place;
+            if (!got.HasChild(key.View())) return place;
             if (auto difference = Difference(child, got.Child(key.View()), partial, place)) return difference;
         }
         if (!partial)
             for (const auto& [key, child] : got.Members())
-                if (!expected.Members().contains(key.View())) return Member(path, key.View());
+                if (!expected.HasChild(key.View())) return Member(path, key.View());
         return std::nullopt;
     }
     if (ToJsonText(expected) == ToJsonText(got)) return std::nullopt;

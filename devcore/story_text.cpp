@@ -32,7 +32,7 @@ std::string EventPayloadForStory(const BindingProperty& payload) {
     const BindingProperty& eventType = payload.Child("eventType");
     const bool isResourceEvent = payload.GetKind() == BindingProperty::Kind::Structure && payload.Size() == 3 &&
                                  uri.GetKind() == BindingProperty::Kind::String && !eventType.IsEmpty() &&
-                                 payload.Members().contains(std::string_view("data"));
+                                 payload.HasChild("data");
     if (!isResourceEvent) return ValueForStory(payload);
     const std::string type = eventType.GetKind() == BindingProperty::Kind::String ? std::string(eventType.GetString())
                                                                                    : ToJsonText(eventType);
