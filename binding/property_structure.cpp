@@ -116,7 +116,13 @@ const BindingProperty& BindingProperty::Child(std::string_view key) const noexce
 // recognised by its record.
 BindingProperty& BindingProperty::ChildForWrite(std::string_view key) {
     EnsureContext();
-    InternedString* record = context_->Strings().Intern(key);
+    InternTable& strings = context_->Strings();
+    size_t position = kind_ == Kind::Structure ? payload_.structure->size_ : 0;
+    InternedString* record = strings.GuessKey(position, key);
+    if (!record) {
+        record = strings.Intern(key);
+        strings.RememberKey(position, record);
+    }
     uint64_t order = record->Prefix();
     if (kind_ == Kind::Structure && payload_.structure->chunkCount_ != 0) {
         PropertyStructure& members = *payload_.structure;
