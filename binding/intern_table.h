@@ -54,9 +54,8 @@ public:
 
 private:
     // Slots are placed by a seeded word-at-a-time hash: faster than the byte-serial FNV-1a, and crafted texts
-    // cannot pile up in one run of slots.
-    // A slot holds a record only when it was filled in the table's current generation: forgetting every record
-    // moves on to the next generation instead of clearing the slots.
+    // cannot pile up in one run of slots. A slot holds a record only when it was filled in the table's current
+    // generation: forgetting every record moves on to the next generation instead of clearing the slots.
     struct Slot {
         uint32_t hash;
         uint32_t generation;

@@ -110,10 +110,10 @@ const BindingProperty& BindingProperty::Child(std::string_view key) const noexce
     return EmptyNode();
 }
 
-// Keys mostly arrive in ascending order, or a few places before the end: while the last chunk has room, the key's
-// place is found from its end, and a key whose order word is above the one before is new. The key is interned
-// first: it may point into the value this node is about to release, and the key of a member found is then
-// recognised by its record.
+// The key's record comes first, guessed from the structure built before or interned: the key may point into the
+// value this node is about to release, and the key of a member found is then recognised by its record. Keys mostly
+// arrive in ascending order, or a few places before the end: while the last chunk has room, the key's place is
+// found from its end, and a key whose order word is above the one before is new.
 BindingProperty& BindingProperty::ChildForWrite(std::string_view key) {
     EnsureContext();
     InternTable& strings = context_->Strings();
