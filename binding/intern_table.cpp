@@ -30,10 +30,18 @@ void InternTable::Forget() noexcept {
         capacity_ = InlineCapacity;
     }
     count_ = 0;
+    Restamp();
     if (++generation_ == 0) {  // after four billion trees: the slots' own generations could come back
         std::memset(static_cast<void*>(inlineSlots_), 0, sizeof inlineSlots_);
         generation_ = 1;
     }
+}
+
+// After four billion stamps the guesses' own stamps could come back: they are all cleared instead.
+void InternTable::Restamp() noexcept {
+    if (++stamp_ != 0) return;
+    std::memset(static_cast<void*>(keyGuesses_), 0, sizeof keyGuesses_);
+    stamp_ = 1;
 }
 
 inline uint32_t InternTable::SlotHash(std::string_view text) const noexcept {
@@ -115,6 +123,7 @@ void InternTable::Release(InternedString* record) noexcept {
     }
     slots_[hole] = {};
     --count_;
+    Restamp();
     pool_.Release(record, RecordSize(record->size));
 }
 

@@ -34,6 +34,19 @@ public:
     // Drops every record at once, for a pool that has just freed all its blocks.
     void Forget() noexcept;
 
+    // The key interned last at this position among a structure's members (in the order they came), while no
+    // record went away since: records of the same kind bring their keys in the same order.
+    InternedString* GuessKey(size_t position, std::string_view text) noexcept {
+        if (position >= KeyGuessCount) return nullptr;
+        const KeyGuess& guess = keyGuesses_[position];
+        if (guess.stamp != stamp_ || !guess.record->Is(text)) return nullptr;
+        ++guess.record->refCount;
+        return guess.record;
+    }
+    void RememberKey(size_t position, InternedString* record) noexcept {
+        if (position < KeyGuessCount) keyGuesses_[position] = {record, stamp_};
+    }
+
     InternedString* Find(std::string_view text) const noexcept;
     size_t Count() const noexcept { return count_; }
     // Shared by every tree, never counted, never freed, never written.
@@ -41,9 +54,8 @@ public:
 
 private:
     // Slots are placed by a seeded word-at-a-time hash: faster than the byte-serial FNV-1a, and crafted texts
-    // cannot pile up in one run of slots.
-    // A slot holds a record only when it was filled in the table's current generation: forgetting every record
-    // moves on to the next generation instead of clearing the slots.
+    // cannot pile up in one run of slots. A slot holds a record only when it was filled in the table's current
+    // generation: forgetting every record moves on to the next generation instead of clearing the slots.
     struct Slot {
         uint32_t hash;
         uint32_t generation;
@@ -83,6 +95,8 @@ private:
     }
     // The table's own search; the cache entry learns the slot found.
     InternedString* Lookup(std::string_view text, uint32_t& cached);
+    // A record went away, or all of them did.
+    void Restamp() noexcept;
     uint32_t SlotHash(std::string_view text) const noexcept;
     bool Holds(const Slot& slot) const noexcept { return slot.generation == generation_; }
     size_t SlotOf(const InternedString* record) const noexcept;
@@ -101,6 +115,15 @@ private:
     // freed record; whatever the slot holds is checked against the text.
     static constexpr unsigned CacheBits = 9;
     uint32_t cache_[size_t{1} << CacheBits] = {};
+    // Stamped with the count of records that went away (and of trees forgotten) when they were made, so that a
+    // guess made since the last of them names a live record.
+    struct KeyGuess {
+        InternedString* record;
+        uint32_t stamp;
+    };
+    static constexpr size_t KeyGuessCount = 16;
+    uint32_t stamp_ = 1;
+    KeyGuess keyGuesses_[KeyGuessCount] = {};
 };
 
 }  // namespace Zarvo

@@ -1,5 +1,6 @@
 #include "binding/page_cache.h"
 
+#include <cstddef>
 #include <mutex>
 #include <new>
 
@@ -105,6 +106,7 @@ PageCache& Cache() noexcept {
 struct ThreadPages {
     PageLinks* head;
     size_t count;
+    size_t held;  // kept elsewhere for the thread, see CountPagesHeldByThread
     bool guarded;
     bool closed;
 };
@@ -140,8 +142,10 @@ void ReturnCachedPage(PageLinks* page) noexcept { Cache().Return(page); }
 
 size_t ThreadPageRoom() noexcept {
     const ThreadPages& own = threadPages;
-    return own.closed ? 0 : ThreadPageCount - own.count;
+    return own.closed ? 0 : ThreadPageCount - own.count - own.held;
 }
+
+void CountPagesHeldByThread(ptrdiff_t change) noexcept { threadPages.held += static_cast<size_t>(change); }
 
 void KeepPageOnThread(PageLinks* page) noexcept {
     ThreadPages& own = threadPages;
@@ -156,7 +160,7 @@ void KeepPageOnThread(PageLinks* page) noexcept {
 
 PageCacheStatistics ReadPageCacheStatistics() noexcept {
     PageCacheStatistics statistics = Cache().Statistics();
-    statistics.cachedPages += threadPages.count;
+    statistics.cachedPages += threadPages.count + threadPages.held;
     return statistics;
 }
 

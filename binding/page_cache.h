@@ -12,7 +12,7 @@ constexpr size_t PropertyPagesPerRun = 16;
 // Beyond this many idle pages, every run whose pages are all idle goes back to the system.
 constexpr size_t PageCacheBound = 256;
 // Pages each thread keeps for its next small trees, which take and return them without the cache's mutex.
-constexpr size_t ThreadPageCount = 8;
+constexpr size_t ThreadPageCount = 16;
 
 struct PageRun;
 
@@ -36,6 +36,8 @@ size_t ThreadPageRoom() noexcept;
 // Keeps an idle page for the calling thread; only within ThreadPageRoom. Whatever a thread keeps goes back to the
 // cache when it ends.
 void KeepPageOnThread(PageLinks* page) noexcept;
+// Pages the calling thread keeps in a tree's storage it holds on to, counted as its own: change is added.
+void CountPagesHeldByThread(ptrdiff_t change) noexcept;
 PageCacheStatistics ReadPageCacheStatistics() noexcept;
 
 inline PageLinks* PageOf(const void* block) noexcept {

@@ -209,6 +209,9 @@ private:
     void MakeMemberRoom(size_t& chunk, size_t& index);
     void GrowChunk(size_t chunk, uint32_t capacity);
     void AddChunkRoom();
+    // A member's storage: a node of the structure's block while there are some left, else a pool block.
+    void* NewMemberNode();
+    void FreeMemberNode(void* node) noexcept;
     // Release every element of a Collection (member of a Structure) whose children are all leaves, and the
     // container itself.
     void FreeElements(PropertyContext* context) noexcept;
@@ -290,8 +293,9 @@ struct PropertyMember {
 
 // The members of a Structure in ascending byte order of their keys. Entries point at the members, which never move;
 // each carries the first eight bytes of its key as a big-endian number, so that most keys are ordered without
-// reading their texts. The entries are kept in sorted chunks of at most ChunkLimit, which the structure's own block
-// lists in order: a new member shifts the entries of one chunk at most, however many members there are.
+// reading their texts. The entries are kept in sorted chunks of at most ChunkLimit, listed in order: a new member
+// shifts the entries of one chunk at most, however many members there are. The structure's block never moves; it
+// holds the list of a single chunk, that first chunk, and room for the first members of a small structure.
 class PropertyStructure {
     struct Entry {
         uint64_t order;
@@ -359,16 +363,27 @@ private:
     };
     // A full chunk fills a 1024-byte block.
     static constexpr uint32_t ChunkLimit = (1024 - sizeof(Chunk)) / sizeof(Entry);
-    static size_t BlockSize(size_t chunkRoom) noexcept { return sizeof(PropertyStructure) + chunkRoom * sizeof(Chunk*); }
     static size_t ChunkSize(size_t capacity) noexcept { return sizeof(Chunk) + capacity * sizeof(Entry); }
+    static size_t FirstChunkSpace(size_t capacity) noexcept {
+        return (ChunkSize(capacity) + alignof(PropertyMember) - 1) / alignof(PropertyMember) * alignof(PropertyMember);
+    }
+    static size_t BlockSize(size_t firstChunk, size_t nodes) noexcept {
+        return sizeof(PropertyStructure) + FirstChunkSpace(firstChunk) + nodes * sizeof(PropertyMember);
+    }
+    size_t BlockSize() const noexcept { return BlockSize(firstChunkCapacity_, nodes_); }
+    Chunk* FirstChunk() noexcept { return reinterpret_cast<Chunk*>(this + 1); }
+    PropertyMember* Nodes() noexcept {
+        return reinterpret_cast<PropertyMember*>(reinterpret_cast<char*>(this + 1) + FirstChunkSpace(firstChunkCapacity_));
+    }
+    bool OwnsNode(const PropertyMember* member) noexcept { return member >= Nodes() && member < Nodes() + nodes_; }
     static bool Below(const Entry& entry, uint64_t order, std::string_view key) noexcept {
         return entry.order != order ? entry.order < order : TailBelow(entry.member->first.View(), key);
     }
     // The order of two texts whose first eight bytes agree (a shorter text counting as padded with zeros).
     static bool TailBelow(std::string_view a, std::string_view b) noexcept;
 
-    Chunk** Chunks() noexcept { return reinterpret_cast<Chunk**>(this + 1); }
-    Chunk* const* Chunks() const noexcept { return reinterpret_cast<Chunk* const*>(this + 1); }
+    Chunk** Chunks() noexcept { return chunks_; }
+    Chunk* const* Chunks() const noexcept { return chunks_; }
     Chunk** LastChunk() noexcept { return Chunks() + chunkCount_ - 1; }
     const_iterator CBegin() noexcept { return chunkCount_ ? const_iterator(Chunks(), LastChunk(), 0) : const_iterator(); }
     const_iterator CEnd() noexcept {
@@ -389,7 +404,12 @@ private:
 
     size_t size_ = 0;
     uint32_t chunkCount_ = 0;
-    uint32_t chunkRoom_ = 0;  // chunk pointers the block has room for
+    uint32_t chunkRoom_ = 0;      // room of the chunk list
+    Chunk** chunks_ = nullptr;    // the list: onlyChunk_, or a block of its own once there are several
+    Chunk* onlyChunk_ = nullptr;
+    uint32_t firstChunkCapacity_ = 0;  // the chunk made with the block, which follows it
+    uint32_t nodes_ = 0;               // member nodes in the block, after that chunk
+    uint32_t nodesUsed_ = 0;
 };
 
 // A value with an ok flag; a failure is the structure {"error": message}.

@@ -1,5 +1,6 @@
 #include "binding/property_context.h"
 
+#include <cstddef>
 #include <new>
 
 #include "binding/page_cache.h"
@@ -12,6 +13,7 @@ namespace {
 // objects are destroyed; the guard below frees the context and closes the slot first.
 struct ThreadContext {
     PropertyContext* parked;
+    size_t parkedPages;  // the pages it kept, counted as the thread's own
     bool guarded;
     bool closed;
 };
@@ -21,9 +23,7 @@ struct ThreadContextGuard {
     ~ThreadContextGuard() {
         ThreadContext& own = threadContext;
         own.closed = true;
-        PropertyContext* parked = own.parked;
-        own.parked = nullptr;
-        if (parked) PropertyContext::Destroy(parked);  // closed: freed, not kept
+        if (own.parked) PropertyContext::Destroy(PropertyContext::Create());  // closed: freed, not kept
     }
 };
 thread_local ThreadContextGuard threadContextGuard;
@@ -33,17 +33,23 @@ thread_local ThreadContextGuard threadContextGuard;
 PropertyContext* PropertyContext::Create() {
     ThreadContext& own = threadContext;
     if (PropertyContext* context = own.parked) {
+        CountPagesHeldByThread(-static_cast<ptrdiff_t>(own.parkedPages));
         own.parked = nullptr;
         return context;
     }
     return new (AllocateOrThrow(sizeof(PropertyContext))) PropertyContext();
 }
 
-// A tree small enough leaves its pages to its thread, and its context too when the thread keeps none yet.
+// A tree small enough leaves its pages to its thread: in its context, emptied in place, when the thread keeps that
+// context for its next tree, else with the thread's own pages.
 void PropertyContext::Destroy(PropertyContext* context) noexcept {
     ThreadContext& own = threadContext;
-    context->ReleaseAll(context->PageCount() <= ThreadPageRoom());
-    if (own.parked || own.closed) {
+    bool kept = !own.parked && !own.closed;
+    size_t pages = context->PageCount();
+    bool small = pages <= ThreadPageRoom();
+    using Destination = SmallBlockPool::PageDestination;
+    context->ReleaseAll(kept && small ? Destination::Pool : small ? Destination::Thread : Destination::Cache);
+    if (!kept) {
         context->~PropertyContext();
         Release(context);
         return;
@@ -53,6 +59,8 @@ void PropertyContext::Destroy(PropertyContext* context) noexcept {
         static_cast<void>(&threadContextGuard);  // its first use arms its destructor for this thread
     }
     own.parked = context;
+    own.parkedPages = small ? pages : 0;
+    CountPagesHeldByThread(static_cast<ptrdiff_t>(own.parkedPages));
 }
 
 size_t PropertyContext::PageCount() const noexcept {
@@ -60,13 +68,13 @@ size_t PropertyContext::PageCount() const noexcept {
            stringRecords_.PageCount();
 }
 
-void PropertyContext::ReleaseAll(bool keepPagesOnThread) noexcept {
+void PropertyContext::ReleaseAll(SmallBlockPool::PageDestination destination) noexcept {
     strings_.Forget();
-    blobs_.ReleaseAll(keepPagesOnThread);
-    enums_.ReleaseAll(keepPagesOnThread);
-    collections_.ReleaseAll(keepPagesOnThread);
-    structures_.ReleaseAll(keepPagesOnThread);
-    stringRecords_.ReleaseAll(keepPagesOnThread);
+    blobs_.ReleaseAll(destination);
+    enums_.ReleaseAll(destination);
+    collections_.ReleaseAll(destination);
+    structures_.ReleaseAll(destination);
+    stringRecords_.ReleaseAll(destination);
 }
 
 }  // namespace Zarvo

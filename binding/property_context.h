@@ -40,7 +40,7 @@ private:
 
     size_t PageCount() const noexcept;
     // Frees everything at once and leaves the context as a new one.
-    void ReleaseAll(bool keepPagesOnThread) noexcept;
+    void ReleaseAll(SmallBlockPool::PageDestination destination) noexcept;
 
     SmallBlockPool blobs_;
     SmallBlockPool enums_;

@@ -58,14 +58,33 @@ void ReturnAll(PoolPage*& head, bool keepOnThread) noexcept {
     }
 }
 
+void Empty(PoolPage* page) noexcept {
+    page->used = 0;
+    page->firstFree = NoBlock;
+    page->carved = 0;
+    PoisonMemory(FirstBlock(page), PropertyPageSize - PageHeaderSize);
+}
+
 }  // namespace
 
-void SmallBlockPool::ReleaseAll(bool keepPagesOnThread) noexcept {
-    for (uint32_t used = classesUsed_; used; used &= used - 1)
-        ReturnAll(available_[std::countr_zero(used)], keepPagesOnThread);
-    ReturnAll(full_, keepPagesOnThread);
-    classesUsed_ = 0;
-    pageCount_ = 0;
+void SmallBlockPool::ReleaseEverything(PageDestination destination) noexcept {
+    if (destination == PageDestination::Pool) {
+        for (uint32_t used = classesUsed_; used; used &= used - 1) {
+            for (PoolPage* page = available_[std::countr_zero(used)]; page; page = Next(page)) Empty(page);
+        }
+        while (PoolPage* page = full_) {
+            Unlink(full_, page);
+            Empty(page);
+            Push(available_[page->sizeClass], page);
+        }
+    } else {
+        bool keepOnThread = destination == PageDestination::Thread;
+        for (uint32_t used = classesUsed_; used; used &= used - 1)
+            ReturnAll(available_[std::countr_zero(used)], keepOnThread);
+        ReturnAll(full_, keepOnThread);
+        classesUsed_ = 0;
+        pageCount_ = 0;
+    }
     while (large_) {
         LargeBlock* next = large_->next;
         Zarvo::Release(large_);

@@ -69,7 +69,7 @@ public:
     SmallBlockPool(const SmallBlockPool&) = delete;
     SmallBlockPool& operator=(const SmallBlockPool&) = delete;
     // Hands every page back to the page cache and frees every large block, whatever is still in use.
-    ~SmallBlockPool() { ReleaseAll(false); }
+    ~SmallBlockPool() { ReleaseAll(PageDestination::Cache); }
 
     // Throws std::bad_alloc. Inline for the usual case: a block of a page that stays available.
     void* Allocate(size_t size) {
@@ -97,18 +97,24 @@ public:
     // The size must be the one the block was allocated with.
     void Release(void* block, size_t size) noexcept;
 
+    // Where the pages of a pool emptied at once go: back to the page cache, to the calling thread's own pages
+    // (which must have room for them), or nowhere, emptied in place for the pool's next blocks.
+    enum class PageDestination : uint8_t { Cache, Thread, Pool };
+
     size_t PageCount() const noexcept { return pageCount_; }
-    // Frees everything at once, whatever is still in use, and leaves the pool empty and usable. The pages go to the
-    // calling thread's own pages (there must be room for them) or back to the page cache.
-    void ReleaseAll(bool keepPagesOnThread) noexcept;
+    // Frees everything at once, whatever is still in use, and leaves the pool empty and usable.
+    void ReleaseAll(PageDestination destination) noexcept {
+        if (classesUsed_ || large_) ReleaseEverything(destination);
+    }
 
 private:
+    void ReleaseEverything(PageDestination destination) noexcept;
     void* AllocateSlow(size_t size);
     void* AllocateLarge(size_t size);
     void ReleaseLarge(void* block) noexcept;
 
     PoolPage* available_[SizeClassCount] = {};
-    uint32_t classesUsed_ = 0;  // one bit per size class that had a page since the pool was last emptied
+    uint32_t classesUsed_ = 0;  // one bit per size class that had a page since the pool last gave its pages away
     size_t pageCount_ = 0;
     PoolPage* full_ = nullptr;
     LargeBlock* large_ = nullptr;

@@ -110,13 +110,19 @@ const BindingProperty& BindingProperty::Child(std::string_view key) const noexce
     return EmptyNode();
 }
 
-// Keys mostly arrive in ascending order, or a few places before the end: while the last chunk has room, the key's
-// place is found from its end, and a key whose order word is above the one before is new. The key is interned
-// first: it may point into the value this node is about to release, and the key of a member found is then
-// recognised by its record.
+// The key's record comes first, guessed from the structure built before or interned: the key may point into the
+// value this node is about to release, and the key of a member found is then recognised by its record. Keys mostly
+// arrive in ascending order, or a few places before the end: while the last chunk has room, the key's place is
+// found from its end, and a key whose order word is above the one before is new.
 BindingProperty& BindingProperty::ChildForWrite(std::string_view key) {
     EnsureContext();
-    InternedString* record = context_->Strings().Intern(key);
+    InternTable& strings = context_->Strings();
+    size_t position = kind_ == Kind::Structure ? payload_.structure->size_ : 0;
+    InternedString* record = strings.GuessKey(position, key);
+    if (!record) {
+        record = strings.Intern(key);
+        strings.RememberKey(position, record);
+    }
     uint64_t order = record->Prefix();
     if (kind_ == Kind::Structure && payload_.structure->chunkCount_ != 0) {
         PropertyStructure& members = *payload_.structure;
@@ -126,14 +132,14 @@ BindingProperty& BindingProperty::ChildForWrite(std::string_view key) {
         while (index > 0 && entries[index - 1].order > order) --index;
         bool placed = index > 0 ? entries[index - 1].order < order : members.chunkCount_ == 1;
         if (placed && last->size < last->capacity) {
-            void* block;
+            void* node;
             try {
-                block = context_->Structures().Allocate(sizeof(PropertyMember));
+                node = NewMemberNode();
             } catch (...) {
                 context_->Strings().Release(record);
                 throw;
             }
-            auto* member = new (block) PropertyMember{PropertyKey(record), BindingProperty(context_)};
+            auto* member = new (node) PropertyMember{PropertyKey(record), BindingProperty(context_)};
             for (size_t i = last->size; i > index; --i) entries[i] = entries[i - 1];
             entries[index] = {order, member};
             ++last->size;
@@ -157,24 +163,24 @@ BindingProperty& BindingProperty::InsertChild(InternedString* record, uint64_t o
     return InsertMember(position.chunk, position.index, record, order);
 }
 
+// A new structure gets its block first, so that its first members take nodes from it.
 BindingProperty& BindingProperty::InsertMember(size_t chunk, size_t index, InternedString* record, uint64_t order) {
-    SmallBlockPool& pool = context_->Structures();
-    void* block;
+    void* node;
     try {
-        block = pool.Allocate(sizeof(PropertyMember));
+        if (payload_.structure->chunkCount_ == 0) ReserveMembers(FirstChunkCapacity);
+        node = NewMemberNode();
         try {
-            const PropertyStructure& members = *payload_.structure;
-            if (members.chunkCount_ == 0 || members.Chunks()[chunk]->size == members.Chunks()[chunk]->capacity)
-                MakeMemberRoom(chunk, index);
+            const auto* target = payload_.structure->Chunks()[chunk];
+            if (target->size == target->capacity) MakeMemberRoom(chunk, index);
         } catch (...) {
-            pool.Release(block, sizeof(PropertyMember));
+            FreeMemberNode(node);
             throw;
         }
     } catch (...) {
         context_->Strings().Release(record);
         throw;
     }
-    auto* member = new (block) PropertyMember{PropertyKey(record), BindingProperty(context_)};
+    auto* member = new (node) PropertyMember{PropertyKey(record), BindingProperty(context_)};
     PropertyStructure& members = *payload_.structure;
     auto* target = members.Chunks()[chunk];
     auto* entries = target->Entries();
@@ -185,11 +191,22 @@ BindingProperty& BindingProperty::InsertMember(size_t chunk, size_t index, Inter
     return member->second;
 }
 
+void* BindingProperty::NewMemberNode() {
+    PropertyStructure& members = *payload_.structure;
+    if (members.nodesUsed_ < members.nodes_) return members.Nodes() + members.nodesUsed_++;
+    return context_->Structures().Allocate(sizeof(PropertyMember));
+}
+
+void BindingProperty::FreeMemberNode(void* node) noexcept {
+    PropertyStructure& members = *payload_.structure;
+    if (members.nodesUsed_ != 0 && node == members.Nodes() + members.nodesUsed_ - 1) --members.nodesUsed_;
+    else context_->Structures().Release(node, sizeof(PropertyMember));
+}
+
 // Keys that come in order fill one chunk after another; a key between others splits its full chunk in two.
 void BindingProperty::MakeMemberRoom(size_t& chunk, size_t& index) {
     using Chunk = PropertyStructure::Chunk;
     constexpr uint32_t limit = PropertyStructure::ChunkLimit;
-    if (payload_.structure->chunkCount_ == 0) return ReserveMembers(FirstChunkCapacity);
     const Chunk* target = payload_.structure->Chunks()[chunk];
     if (target->capacity < limit) return GrowChunk(chunk, std::min(target->capacity * 2, limit));
     if (payload_.structure->chunkCount_ == payload_.structure->chunkRoom_) AddChunkRoom();
@@ -211,26 +228,22 @@ void BindingProperty::MakeMemberRoom(size_t& chunk, size_t& index) {
     }
 }
 
+// The structure's block, with its first chunk and, for a count that fits one chunk, a node for every member.
 void BindingProperty::ReserveMembers(size_t count) {
     if (count == 0) return;
     PropertyStructure& members = *payload_.structure;
     auto capacity = static_cast<uint32_t>(std::min<size_t>(count, PropertyStructure::ChunkLimit));
     if (members.chunkCount_ == 1 && members.Chunks()[0]->capacity < capacity) return GrowChunk(0, capacity);
     if (members.chunkCount_ != 0) return;
-    SmallBlockPool& pool = context_->Structures();
-    size_t room = (count + PropertyStructure::ChunkLimit - 1) / PropertyStructure::ChunkLimit;
-    auto* grown = new (pool.Allocate(PropertyStructure::BlockSize(room))) PropertyStructure();
-    void* chunk;
-    try {
-        chunk = pool.Allocate(PropertyStructure::ChunkSize(capacity));
-    } catch (...) {
-        pool.Release(grown, PropertyStructure::BlockSize(room));
-        throw;
-    }
-    grown->chunkCount_ = 1;
-    grown->chunkRoom_ = static_cast<uint32_t>(room);
-    grown->Chunks()[0] = new (chunk) PropertyStructure::Chunk{0, capacity};
-    payload_.structure = grown;
+    uint32_t nodes = count <= PropertyStructure::ChunkLimit ? capacity : 0;
+    auto* block = new (context_->Structures().Allocate(PropertyStructure::BlockSize(capacity, nodes))) PropertyStructure();
+    block->chunkCount_ = 1;
+    block->chunkRoom_ = 1;
+    block->onlyChunk_ = new (block->FirstChunk()) PropertyStructure::Chunk{0, capacity};
+    block->chunks_ = &block->onlyChunk_;
+    block->firstChunkCapacity_ = capacity;
+    block->nodes_ = nodes;
+    payload_.structure = block;
 }
 
 void BindingProperty::GrowChunk(size_t chunk, uint32_t capacity) {
@@ -239,7 +252,7 @@ void BindingProperty::GrowChunk(size_t chunk, uint32_t capacity) {
     auto* old = members.Chunks()[chunk];
     auto* grown = new (pool.Allocate(PropertyStructure::ChunkSize(capacity))) PropertyStructure::Chunk{old->size, capacity};
     std::copy_n(old->Entries(), old->size, grown->Entries());
-    pool.Release(old, PropertyStructure::ChunkSize(old->capacity));
+    if (old != members.FirstChunk()) pool.Release(old, PropertyStructure::ChunkSize(old->capacity));
     members.Chunks()[chunk] = grown;
 }
 
@@ -247,17 +260,16 @@ void BindingProperty::AddChunkRoom() {
     PropertyStructure& members = *payload_.structure;
     SmallBlockPool& pool = context_->Structures();
     size_t room = members.chunkRoom_ * 2;
-    auto* grown = new (pool.Allocate(PropertyStructure::BlockSize(room))) PropertyStructure();
-    grown->size_ = members.size_;
-    grown->chunkCount_ = members.chunkCount_;
-    grown->chunkRoom_ = static_cast<uint32_t>(room);
-    std::copy_n(members.Chunks(), members.chunkCount_, grown->Chunks());
-    pool.Release(&members, PropertyStructure::BlockSize(members.chunkRoom_));
-    payload_.structure = grown;
+    auto** list = static_cast<PropertyStructure::Chunk**>(pool.Allocate(room * sizeof(PropertyStructure::Chunk*)));
+    std::copy_n(members.chunks_, members.chunkCount_, list);
+    if (members.chunks_ != &members.onlyChunk_) pool.Release(members.chunks_, members.chunkRoom_ * sizeof(list[0]));
+    members.chunks_ = list;
+    members.chunkRoom_ = static_cast<uint32_t>(room);
 }
 
 void BindingProperty::FreeMembers(PropertyContext* context) noexcept {
     PropertyStructure& members = *payload_.structure;
+    if (!members.chunks_) return;  // the shared empty structure
     SmallBlockPool& pool = context->Structures();
     InternTable& strings = context->Strings();
     for (size_t chunk = 0; chunk < members.chunkCount_; ++chunk) {
@@ -265,11 +277,14 @@ void BindingProperty::FreeMembers(PropertyContext* context) noexcept {
         for (const auto& entry : std::span(entries->Entries(), entries->size)) {
             strings.Release(entry.member->first.Record());
             entry.member->second.Clear();
-            pool.Release(entry.member, sizeof(PropertyMember));
+            if (!members.OwnsNode(entry.member)) pool.Release(entry.member, sizeof(PropertyMember));
         }
-        pool.Release(entries, PropertyStructure::ChunkSize(entries->capacity));
+        if (entries != members.FirstChunk()) pool.Release(entries, PropertyStructure::ChunkSize(entries->capacity));
     }
-    if (members.chunkRoom_) pool.Release(&members, PropertyStructure::BlockSize(members.chunkRoom_));
+    if (members.chunks_ != &members.onlyChunk_) {
+        pool.Release(members.chunks_, members.chunkRoom_ * sizeof(PropertyStructure::Chunk*));
+    }
+    pool.Release(&members, members.BlockSize());
 }
 
 const PropertyStructure& BindingProperty::Members() const noexcept {

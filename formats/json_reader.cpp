@@ -43,12 +43,9 @@ private:
     char* text_;
 };
 
-// The reader's strings are NUL-terminated and hold a NUL before their end only when it came from a \\u0000 escape.
-std::string_view UpToNul(const char* text, rapidjson::SizeType length) {
-    size_t size = 0;
-    while (size < length && text[size] != '\0') ++size;
-    return {text, size};
-}
+// The reader's strings are NUL-terminated and hold a NUL before their end only when it came from a \\u0000 escape:
+// their first NUL is at most at their length.
+std::string_view UpToNul(const char* text) { return {text, std::strlen(text)}; }
 
 // Builds the tree from the reader's callbacks. Repeated keys address the same member again, so repeated arrays
 // and objects merge and a later scalar replaces an earlier one; null never clears a value.
@@ -66,13 +63,13 @@ public:
     bool Int64(int64_t value) { return Set(&BindingProperty::SetSigned, value); }
     bool Uint64(uint64_t value) { return Set(&BindingProperty::SetUnsigned, value); }
     bool Double(double value) { return Set(&BindingProperty::SetDouble, value); }
-    bool String(const char* text, rapidjson::SizeType length, bool) {
-        NextValue().SetString(UpToNul(text, length));
+    bool String(const char* text, rapidjson::SizeType, bool) {
+        NextValue().SetString(UpToNul(text));
         return true;
     }
     bool StartObject() { return Open(&BindingProperty::MakeStructure); }
-    bool Key(const char* text, rapidjson::SizeType length, bool) {
-        target_ = &levels_[depth_ - 1].container->ChildForWrite(UpToNul(text, length));
+    bool Key(const char* text, rapidjson::SizeType, bool) {
+        target_ = &levels_[depth_ - 1].container->ChildForWrite(UpToNul(text));
         return true;
     }
     bool EndObject(rapidjson::SizeType) { return Close(); }

@@ -103,6 +103,36 @@ TEST(PropertyString, ATextPassedAgainFromTheSameBufferIsCheckedByContent) {
     EXPECT_EQ(CountOf(root, "alpha"), 1u);
 }
 
+// A record keeps its text in its own block: short texts (whose first eight bytes are read as one number), texts
+// around the largest pooled block, and texts that need a block of their own.
+TEST(PropertyString, TextsOfAnyLengthAreKeptWhole) {
+    std::vector<size_t> lengths;
+    for (size_t length = 1; length <= 24; ++length) lengths.push_back(length);
+    for (size_t length = 2000; length <= 2060; length += 3) lengths.push_back(length);
+    lengths.push_back(100000);
+    BindingProperty root;
+    BindingProperty& list = root.ChildForWrite("list");
+    BindingProperty& keys = root.ChildForWrite("keys");
+    for (size_t i = 0; i < lengths.size(); ++i) {
+        std::string text(lengths[i], static_cast<char>('a' + i % 26));
+        text.back() = '!';
+        list.Element(2 * i).SetString(text);
+        list.Element(2 * i + 1).SetString(std::string(text));
+        keys.ChildForWrite(text).SetUnsigned(i);
+    }
+    for (size_t i = 0; i < lengths.size(); ++i) {
+        std::string text(lengths[i], static_cast<char>('a' + i % 26));
+        text.back() = '!';
+        EXPECT_EQ(list.At(2 * i).GetString(), text) << lengths[i];
+        EXPECT_EQ(std::string(list.At(2 * i).GetString().data()), text) << "NUL-terminated";
+        EXPECT_EQ(list.At(2 * i).GetString().data(), list.At(2 * i + 1).GetString().data()) << "shared";
+        EXPECT_EQ(keys.Child(text).GetUnsigned(99), i);
+        EXPECT_EQ(CountOf(root, text), 3u) << lengths[i];
+    }
+    root.Clear();
+    EXPECT_EQ(root.Context()->Strings().Count(), 0u);
+}
+
 TEST(PropertyString, RecordsHoldTheFnv1aHashOfTheirText) {
     BindingProperty root;
     root.Element(0).SetString("a");

@@ -6,6 +6,7 @@
 
 #include "binding/page_cache.h"
 #include "binding/property.h"
+#include "binding/property_context.h"
 
 namespace Zarvo {
 namespace {
@@ -40,6 +41,30 @@ TEST(PropertyThreads, SeparateTreesOnSeparateThreads) {
     for (int t = 0; t < ThreadCount; ++t) EXPECT_EQ(failures[t], 0) << "thread " << t;
     PageCacheStatistics statistics = ReadPageCacheStatistics();
     EXPECT_EQ(statistics.cachedPages, statistics.runs * PropertyPagesPerRun);
+}
+
+// A thread keeps the storage of its last small tree for its next one: the next tree starts empty, whichever thread
+// made the storage, and whatever a thread keeps goes back to the cache when it ends.
+TEST(PropertyThreads, StorageKeptForTheNextTreeStartsEmpty) {
+    PropertyContext* kept = nullptr;
+    {
+        BindingProperty first;
+        first.ChildForWrite("name").SetString("first");
+        first.ChildForWrite("list").Element(2).SetSigned(7);
+        kept = first.Context();
+    }
+    BindingProperty second;
+    second.ChildForWrite("other").SetString("second");
+    EXPECT_EQ(second.Context(), kept) << "the thread handed its kept storage to the next tree";
+    EXPECT_EQ(second.Context()->Strings().Count(), 2u) << "nothing of the tree before";
+    EXPECT_EQ(second.Context()->Strings().Find("first"), nullptr);
+    EXPECT_EQ(second.Size(), 1u);
+    EXPECT_TRUE(second.Child("name").IsEmpty());
+
+    // Made here, destroyed on another thread, which keeps the storage until it ends.
+    std::thread([tree = std::move(second)]() mutable { BindingProperty local = std::move(tree); }).join();
+    PageCacheStatistics statistics = ReadPageCacheStatistics();
+    EXPECT_EQ(statistics.cachedPages, statistics.runs * PropertyPagesPerRun) << "every page idle, none lost";
 }
 
 }  // namespace

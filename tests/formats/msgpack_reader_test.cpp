@@ -98,17 +98,21 @@ TEST(MessagePackReader, DeepNestingCostsNoStack) {
     EXPECT_EQ(consumed, deep.size());
 }
 
-// Room for array elements is made up front, but nested arrays that each announce 2^32 - 1 elements must not
-// reserve more elements in all than the input has bytes.
+// Room for array elements and map members is made up front, but nested containers that each announce 2^32 - 1
+// items must not reserve more in all than the input has bytes.
 TEST(MessagePackReader, AnnouncedCountsReserveNoMoreThanTheInputCanFill) {
-    std::vector<uint8_t> nested;
-    for (int i = 0; i < 20000; ++i) nested.insert(nested.end(), {0xDD, 0xFF, 0xFF, 0xFF, 0xFF});
-    const auto& stats = ProcessAllocationStatistics();
-    uint64_t before = stats.bytesAllocated;
-    size_t consumed = 0;
-    EXPECT_TRUE(DecodeMessagePack(nested.data(), nested.size(), consumed).ok);
-    EXPECT_EQ(consumed, nested.size());
-    EXPECT_LT(stats.bytesAllocated - before, nested.size() * 64);
+    // Arrays of 2^32 - 1 elements, and maps of 2^32 - 1 entries each under a one-byte key.
+    for (std::vector<uint8_t> level : {std::vector<uint8_t>{0xDD, 0xFF, 0xFF, 0xFF, 0xFF},
+                                       std::vector<uint8_t>{0xDF, 0xFF, 0xFF, 0xFF, 0xFF, 0xA1, 'k'}}) {
+        std::vector<uint8_t> nested;
+        for (int i = 0; i < 20000; ++i) nested.insert(nested.end(), level.begin(), level.end());
+        const auto& stats = ProcessAllocationStatistics();
+        uint64_t before = stats.bytesAllocated;
+        size_t consumed = 0;
+        EXPECT_TRUE(DecodeMessagePack(nested.data(), nested.size(), consumed).ok);
+        EXPECT_EQ(consumed, nested.size());
+        EXPECT_LT(stats.bytesAllocated - before, nested.size() * 64);
+    }
 }
 
 std::vector<uint8_t> FromHex(std::string_view hex) {
