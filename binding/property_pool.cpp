@@ -107,17 +107,8 @@ void* SmallBlockPool::AllocateSlow(size_t size) {
         classesUsed_ |= uint32_t{1} << sizeClass;
         ++pageCount_;
     }
-    size_t blockSize = ClassSizes[sizeClass];
-    char* block;
-    if (page->firstFree != NoBlock) {
-        block = FirstBlock(page) + page->firstFree * blockSize;
-        UnpoisonMemory(block, blockSize);
-        std::memcpy(&page->firstFree, block, sizeof(uint16_t));
-    } else {
-        block = FirstBlock(page) + page->carved++ * blockSize;
-        UnpoisonMemory(block, blockSize);
-    }
-    if (++page->used == Capacities[sizeClass]) {
+    char* block = TakeBlock(page, ClassSizes[sizeClass]);
+    if (page->used == Capacities[sizeClass]) {
         Unlink(available_[sizeClass], page);
         Push(full_, page);
     }

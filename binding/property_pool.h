@@ -77,20 +77,7 @@ public:
         if (size <= MaxSmallBlock) {
             uint8_t sizeClass = ClassByUnits[(size + 7) / 8];
             PoolPage* page = available_[sizeClass];
-            if (page && page->used + 1 < Capacities[sizeClass]) {
-                size_t blockSize = ClassSizes[sizeClass];
-                char* block;
-                if (page->firstFree != NoBlock) {
-                    block = FirstBlock(page) + page->firstFree * blockSize;
-                    UnpoisonMemory(block, blockSize);
-                    std::memcpy(&page->firstFree, block, sizeof(uint16_t));
-                } else {
-                    block = FirstBlock(page) + page->carved++ * blockSize;
-                    UnpoisonMemory(block, blockSize);
-                }
-                ++page->used;
-                return block;
-            }
+            if (page && page->used + 1 < Capacities[sizeClass]) return TakeBlock(page, ClassSizes[sizeClass]);
         }
         return AllocateSlow(size);
     }
@@ -108,6 +95,20 @@ public:
     }
 
 private:
+    // A free block of a page with room: the last one released, else the next one never used.
+    static char* TakeBlock(PoolPage* page, size_t blockSize) noexcept {
+        char* block;
+        if (page->firstFree != PoolLayout::NoBlock) {
+            block = PoolLayout::FirstBlock(page) + page->firstFree * blockSize;
+            UnpoisonMemory(block, blockSize);
+            std::memcpy(&page->firstFree, block, sizeof(uint16_t));
+        } else {
+            block = PoolLayout::FirstBlock(page) + page->carved++ * blockSize;
+            UnpoisonMemory(block, blockSize);
+        }
+        ++page->used;
+        return block;
+    }
     void ReleaseEverything(PageDestination destination) noexcept;
     void* AllocateSlow(size_t size);
     void* AllocateLarge(size_t size);
