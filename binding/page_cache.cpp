@@ -40,6 +40,18 @@ public:
         if (++run->cachedCount == PropertyPagesPerRun && idleCount_ > PageCacheBound) ReleaseRun(run);
     }
 
+    void ReleaseIdleRuns() noexcept {
+        std::lock_guard<std::mutex> lock(mutex_);
+        for (PageLinks* page = idle_; page;) {
+            if (page->run->cachedCount != PropertyPagesPerRun) {
+                page = page->next;
+                continue;
+            }
+            ReleaseRun(page->run);
+            page = idle_;  // the next page may have gone with the run; the pages before it hold no idle run
+        }
+    }
+
     PageCacheStatistics Statistics() noexcept {
         std::lock_guard<std::mutex> lock(mutex_);
         return {idleCount_, runCount_};
@@ -112,16 +124,19 @@ struct ThreadPages {
 };
 constinit thread_local ThreadPages threadPages{};
 
+void ReturnThreadPages(ThreadPages& own) noexcept {
+    while (own.head) {
+        PageLinks* page = own.head;
+        own.head = page->next;
+        Cache().Return(page);
+    }
+    own.count = 0;
+}
+
 struct ThreadPagesGuard {
     ~ThreadPagesGuard() {
-        ThreadPages& own = threadPages;
-        own.closed = true;
-        while (own.head) {
-            PageLinks* page = own.head;
-            own.head = page->next;
-            Cache().Return(page);
-        }
-        own.count = 0;
+        threadPages.closed = true;
+        ReturnThreadPages(threadPages);
     }
 };
 thread_local ThreadPagesGuard threadPagesGuard;
@@ -156,6 +171,11 @@ void KeepPageOnThread(PageLinks* page) noexcept {
     page->next = own.head;
     own.head = page;
     ++own.count;
+}
+
+void ReleaseIdlePageRuns() noexcept {
+    ReturnThreadPages(threadPages);
+    Cache().ReleaseIdleRuns();
 }
 
 PageCacheStatistics ReadPageCacheStatistics() noexcept {

@@ -39,6 +39,9 @@ void KeepPageOnThread(PageLinks* page) noexcept;
 // Pages the calling thread keeps in a tree's storage it holds on to, counted as its own: change is added.
 void CountPagesHeldByThread(ptrdiff_t change) noexcept;
 PageCacheStatistics ReadPageCacheStatistics() noexcept;
+// Hands the calling thread's own pages back and returns every run whose pages are all idle to the system, for a
+// module about to be unloaded. Pages that live trees or other threads hold stay where they are.
+void ReleaseIdlePageRuns() noexcept;
 
 inline PageLinks* PageOf(const void* block) noexcept {
     return reinterpret_cast<PageLinks*>(reinterpret_cast<uintptr_t>(block) & ~uintptr_t{PropertyPageSize - 1});

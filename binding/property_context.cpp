@@ -63,6 +63,17 @@ void PropertyContext::Destroy(PropertyContext* context) noexcept {
     CountPagesHeldByThread(static_cast<ptrdiff_t>(own.parkedPages));
 }
 
+void ReleaseIdlePropertyStorage() noexcept {
+    ThreadContext& own = threadContext;
+    if (PropertyContext* parked = own.parked) {
+        CountPagesHeldByThread(-static_cast<ptrdiff_t>(own.parkedPages));
+        own.parked = nullptr;
+        parked->~PropertyContext();  // its pools hand their pages back to the cache
+        Release(parked);
+    }
+    ReleaseIdlePageRuns();
+}
+
 size_t PropertyContext::PageCount() const noexcept {
     return blobs_.PageCount() + enums_.PageCount() + collections_.PageCount() + structures_.PageCount() +
            stringRecords_.PageCount();

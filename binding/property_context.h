@@ -17,6 +17,10 @@ struct EnumPair {
     const StaticTypeInfo* type;
 };
 
+// Frees the context and pages the calling thread keeps for its next trees and every idle run of the page cache, for
+// a module about to be unloaded; the next tree starts afresh.
+void ReleaseIdlePropertyStorage() noexcept;
+
 class PropertyContext {
 public:
     // Both go through the runtime's allocation functions. A thread keeps the context of its last small tree, with
@@ -35,6 +39,8 @@ public:
     InternTable& Strings() noexcept { return strings_; }
 
 private:
+    friend void ReleaseIdlePropertyStorage() noexcept;
+
     PropertyContext() noexcept = default;
     ~PropertyContext() = default;
 

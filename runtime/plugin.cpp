@@ -1,5 +1,6 @@
 #include "runtime/plugin.h"
 
+#include "binding/property_context.h"
 #include "platform/allocation.h"
 #include "platform/assertion.h"
 #include "platform/logger.h"
@@ -99,6 +100,7 @@ void KIV_CDECL Plugin::EntryDestroy(void* instance) {
     } catch (...) {
     }
     delete plugin;
+    ReleaseIdlePropertyStorage();  // the core may unload the library next: storage kept for later trees goes now
 }
 
 }  // namespace Zarvo::Client

@@ -1,6 +1,7 @@
 #include <cstdint>
 #include <cstring>
 #include <set>
+#include <string>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -8,6 +9,7 @@
 #include "binding/memory_poisoning.h"
 #include "binding/page_cache.h"
 #include "binding/property.h"
+#include "binding/property_context.h"
 #include "binding/property_pool.h"
 
 namespace Zarvo {
@@ -114,6 +116,34 @@ TEST(PropertyPool, SmallTreesReuseCachedPages) {
         tree.ChildForWrite("a").Element(1).SetString("b");
     }
     EXPECT_EQ(ReadPageCacheStatistics().runs, runs);
+}
+
+// Before its library is unloaded, what trees keep for later goes back to the system; live trees keep their pages.
+TEST(PropertyPool, IdleStorageGoesBackBeforeUnload) {
+    auto pagesInUse = [] {
+        PageCacheStatistics statistics = ReadPageCacheStatistics();
+        return statistics.runs * PropertyPagesPerRun - statistics.cachedPages;
+    };
+    BindingProperty live;
+    for (int i = 0; i < 2000; ++i) live.Element(i).SetString("live " + std::to_string(i));
+    { BindingProperty small; small.ChildForWrite("a").SetString("b"); }  // its thread keeps its storage
+    {
+        BindingProperty large;  // its pages go to the cache
+        for (int i = 0; i < 5000; ++i) large.Element(i).ChildForWrite("k").SetSigned(i);
+    }
+    size_t inUse = pagesInUse();
+    size_t runsBefore = ReadPageCacheStatistics().runs;
+
+    ReleaseIdlePropertyStorage();
+    PageCacheStatistics after = ReadPageCacheStatistics();
+    EXPECT_LT(after.runs, runsBefore);
+    EXPECT_LE(after.runs, pagesInUse()) << "every run left holds a page in use";
+    EXPECT_EQ(pagesInUse(), inUse);
+    EXPECT_EQ(live.At(1999).GetString(), "live 1999");
+
+    BindingProperty next;
+    next.ChildForWrite("c").SetSigned(1);
+    EXPECT_EQ(next.Child("c").GetSigned(0), 1);
 }
 
 }  // namespace
