@@ -34,17 +34,17 @@ public:
     // Drops every record at once, for a pool that has just freed all its blocks.
     void Forget() noexcept;
 
-    // The key interned last at this position among a structure's members (in the order they came), while no
-    // record went away since: records of the same kind bring their keys in the same order.
-    InternedString* GuessKey(size_t position, std::string_view text) noexcept {
-        if (position >= KeyGuessCount) return nullptr;
-        const KeyGuess& guess = keyGuesses_[position];
-        if (guess.stamp != stamp_ || !guess.record->Is(text)) return nullptr;
-        ++guess.record->refCount;
+    // Interns the key of a structure's member at this position (in the order the members came): the key interned
+    // last at the same position is tried first, as records of the same kind bring their keys in the same order.
+    InternedString* InternKey(size_t position, std::string_view text) {
+        if (position >= KeyGuessCount) return Intern(text);
+        KeyGuess& guess = keyGuesses_[position];
+        if (guess.stamp == stamp_ && guess.record->Is(text)) {
+            ++guess.record->refCount;
+            return guess.record;
+        }
+        guess = {Intern(text), stamp_};
         return guess.record;
-    }
-    void RememberKey(size_t position, InternedString* record) noexcept {
-        if (position < KeyGuessCount) keyGuesses_[position] = {record, stamp_};
     }
 
     InternedString* Find(std::string_view text) const noexcept;

@@ -45,7 +45,6 @@ uint64_t TruncateToUnsigned(double value) noexcept {
 
 BindingProperty::BindingProperty() noexcept = default;
 
-
 const char* BindingProperty::KindName(Kind kind) noexcept {
     auto index = static_cast<size_t>(kind);
     return index < std::size(KindNames) ? KindNames[index] : "";

@@ -348,10 +348,10 @@ public:
     using iterator = Iterator<PropertyMember>;
     using const_iterator = Iterator<const PropertyMember>;
 
-    iterator begin() noexcept { return chunkCount_ ? iterator(Chunks(), LastChunk(), 0) : iterator(); }
-    iterator end() noexcept { return chunkCount_ ? iterator(LastChunk(), LastChunk(), (*LastChunk())->size) : iterator(); }
-    const_iterator begin() const noexcept { return const_cast<PropertyStructure*>(this)->CBegin(); }
-    const_iterator end() const noexcept { return const_cast<PropertyStructure*>(this)->CEnd(); }
+    iterator begin() noexcept { return First<iterator>(); }
+    iterator end() noexcept { return Past<iterator>(); }
+    const_iterator begin() const noexcept { return First<const_iterator>(); }
+    const_iterator end() const noexcept { return Past<const_iterator>(); }
     size_t size() const noexcept { return size_; }
     bool empty() const noexcept { return size_ == 0; }
 
@@ -384,11 +384,11 @@ private:
 
     Chunk** Chunks() noexcept { return chunks_; }
     Chunk* const* Chunks() const noexcept { return chunks_; }
-    Chunk** LastChunk() noexcept { return Chunks() + chunkCount_ - 1; }
-    const_iterator CBegin() noexcept { return chunkCount_ ? const_iterator(Chunks(), LastChunk(), 0) : const_iterator(); }
-    const_iterator CEnd() noexcept {
-        return chunkCount_ ? const_iterator(LastChunk(), LastChunk(), (*LastChunk())->size) : const_iterator();
-    }
+    Chunk* const* LastChunk() const noexcept { return chunks_ + chunkCount_ - 1; }
+    template <class It>
+    It First() const noexcept { return chunkCount_ ? It(chunks_, LastChunk(), 0) : It(); }
+    template <class It>
+    It Past() const noexcept { return chunkCount_ ? It(LastChunk(), LastChunk(), (*LastChunk())->size) : It(); }
     // The chunk a key (whose order word is given) belongs to, and its first entry whose key is not below the key
     // (or the end of the last chunk).
     size_t ChunkOf(uint64_t order, std::string_view key) const noexcept {

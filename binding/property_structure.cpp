@@ -116,13 +116,8 @@ const BindingProperty& BindingProperty::Child(std::string_view key) const noexce
 // found from its end, and a key whose order word is above the one before is new.
 BindingProperty& BindingProperty::ChildForWrite(std::string_view key) {
     EnsureContext();
-    InternTable& strings = context_->Strings();
     size_t position = kind_ == Kind::Structure ? payload_.structure->size_ : 0;
-    InternedString* record = strings.GuessKey(position, key);
-    if (!record) {
-        record = strings.Intern(key);
-        strings.RememberKey(position, record);
-    }
+    InternedString* record = context_->Strings().InternKey(position, key);
     uint64_t order = record->Prefix();
     if (kind_ == Kind::Structure && payload_.structure->chunkCount_ != 0) {
         PropertyStructure& members = *payload_.structure;

@@ -1,6 +1,5 @@
 #include "devcore/json_text.h"
 
-#include <rapidjson/prettywriter.h>
 #include <rapidjson/stringbuffer.h>
 #include <rapidjson/writer.h>
 
@@ -26,7 +25,8 @@ std::string EncodeBase64(std::span<const uint8_t> bytes) {
     return text;
 }
 
-template <class Writer>
+using Writer = rapidjson::Writer<rapidjson::StringBuffer>;
+
 void WriteLeaf(Writer& writer, const BindingProperty& node) {
     using Kind = BindingProperty::Kind;
     switch (node.GetKind()) {
@@ -55,7 +55,6 @@ void WriteLeaf(Writer& writer, const BindingProperty& node) {
 }
 
 // Walks the tree with a stack of its own, so that no depth of nesting exhausts the call stack.
-template <class Writer>
 void WriteTree(Writer& writer, const BindingProperty& root) {
     struct Open {
         const BindingProperty* node;
@@ -100,15 +99,7 @@ void WriteTree(Writer& writer, const BindingProperty& root) {
 
 std::string ToJsonText(const BindingProperty& value) {
     rapidjson::StringBuffer buffer;
-    rapidjson::Writer<rapidjson::StringBuffer> writer(buffer);
-    WriteTree(writer, value);
-    return {buffer.GetString(), buffer.GetSize()};
-}
-
-std::string ToPrettyJsonText(const BindingProperty& value) {
-    rapidjson::StringBuffer buffer;
-    rapidjson::PrettyWriter<rapidjson::StringBuffer> writer(buffer);
-    writer.SetIndent(' ', 4);
+    Writer writer(buffer);
     WriteTree(writer, value);
     return {buffer.GetString(), buffer.GetSize()};
 }

@@ -11,7 +11,4 @@ namespace Zarvo::DevCore {
 // finite null; members in the tree's key order.
 std::string ToJsonText(const BindingProperty& value);
 
-// The same, indented by four spaces per level, one member or element a line.
-std::string ToPrettyJsonText(const BindingProperty& value);
-
 }  // namespace Zarvo::DevCore

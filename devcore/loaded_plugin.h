@@ -20,7 +20,6 @@ struct TestCore::Route {
 };
 
 struct TestCore::LoadedPlugin {
-    std::string path;
     std::string name;
     void* library = nullptr;
     const PluginEntryTable* entryTable = nullptr;

@@ -32,18 +32,33 @@ int UsageError(const std::string& message) {
     return 2;
 }
 
+// The options both commands take: `--plugin PATH` (or `--plugin=PATH`) and `-v`/`--verbose`. Takes the one at
+// arguments[i], moving i past its value; false when the argument is none of them. `error` tells a missing value.
+bool TakeSharedOption(const std::vector<std::string_view>& arguments, size_t& i, std::vector<std::string>& plugins,
+                      bool& verbose, std::string& error) {
+    const std::string_view argument = arguments[i];
+    if (argument == "--plugin") {
+        if (++i == arguments.size()) error = "--plugin needs a library path";
+        else plugins.emplace_back(arguments[i]);
+    } else if (argument.starts_with("--plugin=")) {
+        plugins.emplace_back(argument.substr(9));
+    } else if (argument == "-v" || argument == "--verbose") {
+        verbose = true;
+    } else {
+        return false;
+    }
+    return true;
+}
+
 int Run(const std::vector<std::string_view>& arguments) {
     std::vector<std::string> files;
     PlayOptions options;
+    bool verbose = false;
     for (size_t i = 0; i < arguments.size(); ++i) {
         const std::string_view argument = arguments[i];
-        if (argument == "--plugin") {
-            if (++i == arguments.size()) return UsageError("--plugin needs a library path");
-            options.plugins.emplace_back(arguments[i]);
-        } else if (argument.starts_with("--plugin=")) {
-            options.plugins.emplace_back(argument.substr(9));
-        } else if (argument == "-v" || argument == "--verbose") {
-            options.story = [](std::string_view line) { std::cout << line << "\n"; };
+        std::string error;
+        if (TakeSharedOption(arguments, i, options.plugins, verbose, error)) {
+            if (!error.empty()) return UsageError(error);
         } else if (argument.starts_with("-")) {
             return UsageError("unknown option " + std::string(argument));
         } else {
@@ -51,6 +66,7 @@ int Run(const std::vector<std::string_view>& arguments) {
         }
     }
     if (files.empty()) return UsageError("run needs at least one scenario file");
+    if (verbose) options.story = [](std::string_view line) { std::cout << line << "\n"; };
 
     size_t failed = 0;
     for (const std::string& file : files) {
@@ -75,9 +91,9 @@ int ServeCommand(const std::vector<std::string_view>& arguments) {
     bool hasPort = false;
     for (size_t i = 0; i < arguments.size(); ++i) {
         const std::string_view argument = arguments[i];
-        if (argument == "--plugin") {
-            if (++i == arguments.size()) return UsageError("--plugin needs a library path");
-            options.plugins.emplace_back(arguments[i]);
+        std::string error;
+        if (TakeSharedOption(arguments, i, options.plugins, options.verbose, error)) {
+            if (!error.empty()) return UsageError(error);
         } else if (argument == "--port") {
             if (++i == arguments.size()) return UsageError("--port needs a number");
             const std::string_view text = arguments[i];
@@ -85,8 +101,6 @@ int ServeCommand(const std::vector<std::string_view>& arguments) {
             if (error != std::errc() || end != text.data() + text.size() || options.port < 0 || options.port > 65535)
                 return UsageError("--port needs a number from 0 to 65535, not " + std::string(text));
             hasPort = true;
-        } else if (argument == "-v" || argument == "--verbose") {
-            options.verbose = true;
         } else {
             return UsageError("unknown argument " + std::string(argument));
         }

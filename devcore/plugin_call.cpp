@@ -7,6 +7,7 @@
 #include "formats/json_reader.h"
 #include "formats/plugin_value.h"
 #include "remoting/method.h"
+#include "remoting/route_matching.h"
 
 namespace Zarvo::DevCore {
 namespace {
@@ -14,12 +15,6 @@ namespace {
 constexpr size_t kMaxStreamedBody = size_t{256} << 20;
 // Reads in a row that hand out nothing while promising more; a stream that keeps doing so has stalled.
 constexpr int kMaxEmptyReads = 10000;
-
-size_t CapturedLength(const TextMap& captured) {
-    size_t length = 0;
-    for (const auto& [name, value] : captured) length += value.size();
-    return length;
-}
 
 // The request record's texts and arrays, kept alive for one call.
 struct RequestStorage {
@@ -87,7 +82,7 @@ CallResult ReadResponse(PluginResponseRecord& response) {
     if (!FromPluginValue(conversionError, result.value, response.result, "<result>") && result.error.empty())
         result.error = "The response's value cannot be read: " + conversionError;
     const PluginHeaderPair* const headers = response.headers;
-    for (uint32_t index = 0; index < response.headerCount; ++index) {
+    for (uint32_t index = 0; headers && index < response.headerCount; ++index) {
         const PluginHeaderPair pair = headers[index];
         result.headers.emplace_back(pair.name ? pair.name : "", pair.value ? pair.value : "");
     }

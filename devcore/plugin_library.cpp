@@ -79,7 +79,6 @@ bool TestCore::Load(const std::string& libraryPath, std::string* error) {
     }
 
     auto plugin = std::make_unique<LoadedPlugin>();
-    plugin->path = libraryPath;
     plugin->name = name;
     plugin->library = library;
     plugin->entryTable = entryTable;
@@ -88,6 +87,7 @@ bool TestCore::Load(const std::string& libraryPath, std::string* error) {
     plugin->init = {&plugin->table.api, kFirstPluginHandle + nextPlugin_++};
     if (const PluginApiDescription* description = block.description) {
         for (const ApiFunctionEntry* function = description->functions; function; function = function->next) {
+            if (!function->dispatch) continue;  // nothing to call it through
             const char* const path = function->path;
             const char* const functionName = function->function.name;
             const char* const methodName = function->methodName;

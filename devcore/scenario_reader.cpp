@@ -228,8 +228,9 @@ private:
         }
         if (const YamlNode* items = Find(fields, "items")) {
             if (items->kind == YamlNode::Kind::Mapping) {
-                for (size_t i = 0; i + 1 < items->items.size(); i += 2)
-                    request.items.push_back({items->items[i].text, ToProperty(items->items[i + 1])});
+                std::vector<Field> entries;
+                if (!Mapping(*items, "items", {}, entries)) return false;
+                for (const Field& entry : entries) request.items.push_back({entry.key->text, ToProperty(*entry.value)});
             } else if (items->kind == YamlNode::Kind::Sequence) {
                 for (const YamlNode& item : items->items) request.items.push_back({"", ToProperty(item)});
             } else {

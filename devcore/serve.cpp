@@ -12,7 +12,6 @@
 #include "devcore/event_feed.h"
 #include "devcore/json_text.h"
 #include "devcore/test_core.h"
-#include "formats/json_reader.h"
 #include "remoting/body_decoding.h"
 
 namespace Zarvo::DevCore {
@@ -83,12 +82,11 @@ void Answer(httplib::Response& response, const CallResult& result) {
     }
 }
 
-// A stored resource's new value: YAML or MessagePack by content type, otherwise JSON (so that curl's default form
-// content type still reads as JSON).
+// A stored resource's new value, read by its content type as a plugin reads a body; a type no reader takes (curl's
+// default form type among them) reads as JSON.
 BindingResult DecodeStoredValue(const std::string& contentType, const std::string& body) {
-    if (contentType.starts_with("application/x-yaml") || contentType.starts_with("application/x-msgpack"))
-        return DecodeBody(contentType.c_str(), reinterpret_cast<const uint8_t*>(body.data()), body.size());
-    return ParseJson(body);
+    const char* type = TakesContentType(contentType.c_str()) ? contentType.c_str() : "application/json";
+    return DecodeBody(type, reinterpret_cast<const uint8_t*>(body.data()), body.size());
 }
 
 // The headers as the client sent them, without the addresses that httplib adds.

@@ -96,7 +96,7 @@ void KIV_CDECL TestCore::SendRequest(const PluginCoreApi* api, PluginResponseRec
     std::string url = request->path ? request->path : "";
     SentRequest sent{request->method, url, request->requestId, {}};
     const PluginArgumentItem* const items = request->items;
-    for (uint32_t index = 0; index < request->itemCount; ++index) {
+    for (uint32_t index = 0; items && index < request->itemCount; ++index) {
         const PluginArgumentItem& item = items[index];
         const char* const name = item.name;
         SentArgument& argument = sent.arguments.emplace_back();

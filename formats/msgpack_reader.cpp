@@ -108,7 +108,7 @@ private:
     // A container replaces what the slot held. Room for its elements or members is made up front, but never for
     // more than the bytes left could fill (a member takes at least two), nor for more in all than the input has
     // bytes.
-    bool OpenContainer(BindingProperty& slot, bool map, uint64_t items) {
+    void OpenContainer(BindingProperty& slot, bool map, uint64_t items) {
         slot.Clear();
         if (map) slot.MakeStructure();
         else slot.MakeCollection();
@@ -116,7 +116,6 @@ private:
         slot.Reserve(room);
         reserveBudget_ -= room;
         frames_.push_back({&slot, map, items});
-        return true;
     }
 
     // False once the decoding failed.
@@ -126,9 +125,9 @@ private:
         if (type <= 0x7F) {
             slot.SetSigned(type);
         } else if (type <= 0x8F) {
-            return OpenContainer(slot, true, type & 0x0F);
+            OpenContainer(slot, true, type & 0x0F);
         } else if (type <= 0x9F) {
-            return OpenContainer(slot, false, type & 0x0F);
+            OpenContainer(slot, false, type & 0x0F);
         } else if (type <= 0xBF || (type >= 0xD9 && type <= 0xDB)) {
             uint64_t length = type & 0x1F;
             std::string_view text;
@@ -163,7 +162,8 @@ private:
                     break;
                 case 0xDC: case 0xDD: case 0xDE: case 0xDF:
                     if (!ReadLength(LengthWidth(type), number)) return false;
-                    return OpenContainer(slot, type >= 0xDE, number);
+                    OpenContainer(slot, type >= 0xDE, number);
+                    break;
                 default:  // 0xC1 (never used), ext and fixext
                     Fail(FormatString("Invalid MessagePack data at position %1.", static_cast<uint64_t>(position_)));
                     return false;

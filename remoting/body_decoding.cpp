@@ -48,6 +48,10 @@ std::string_view BodyText(const uint8_t* body, size_t length) noexcept {
 
 }  // namespace
 
+bool TakesContentType(const char* contentType) noexcept {
+    return contentType && *contentType && CodecOf(contentType, nullptr, 0) != BodyCodec::Refused;
+}
+
 BindingResult DecodeBody(const char* contentType, const uint8_t* body, size_t length) {
     switch (CodecOf(contentType, body, length)) {
         case BodyCodec::MessagePack: {

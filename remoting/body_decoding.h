@@ -12,5 +12,7 @@ namespace Zarvo {
 // when it looks like MessagePack. Only the `length` bytes at `body` (not null) are read. A refused or undecodable
 // body, or MessagePack with bytes left over, gives a failed result with its message.
 BindingResult DecodeBody(const char* contentType, const uint8_t* body, size_t length);
+// Whether a decoder takes this content type, compared as DecodeBody compares it; null or empty takes none.
+bool TakesContentType(const char* contentType) noexcept;
 
 }  // namespace Zarvo

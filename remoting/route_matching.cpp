@@ -3,15 +3,12 @@
 #include <utility>
 
 namespace Zarvo {
-namespace {
 
 size_t CapturedLength(const TextMap& captured) {
     size_t length = 0;
     for (const auto& [name, value] : captured) length += value.size();
     return length;
 }
-
-}  // namespace
 
 bool AcceptsMethod(const RemotingBinding& binding, const HttpBaseTransport::Request& request) {
     return binding.method == Method::None ||

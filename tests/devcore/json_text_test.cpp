@@ -28,14 +28,6 @@ TEST(JsonTextTest, WritesEveryKindCompactly) {
     EXPECT_EQ(ToJsonText(BindingProperty()), "null");
 }
 
-TEST(JsonTextTest, PrettyTextReadsBackAsTheSameTree) {
-    const BindingResult parsed = ParseJson(R"({"a":[1,{"b":"c"}],"d":{}})");
-    ASSERT_TRUE(parsed.ok);
-    const std::string pretty = ToPrettyJsonText(parsed.value);
-    EXPECT_NE(pretty.find("\n    \"a\": ["), std::string::npos) << pretty;
-    EXPECT_EQ(ToJsonText(ParseJson(pretty).value), R"({"a":[1,{"b":"c"}],"d":{}})");
-}
-
 TEST(JsonTextTest, DeepNestingNeedsNoCallStack) {
     BindingProperty root;
     BindingProperty* node = &root;

@@ -43,6 +43,18 @@ TEST_F(PluginCallTest, FillsTheRequestRecordAsACoreDoes) {
               R"({"contentType":"","headers":[],"items":[],"method":2,"methodName":"","path":"/kiv-fake/v1/echo/"})");
 }
 
+// What a plugin gets wrong in its records is not followed: a function without a dispatch routine is not served,
+// a header count without headers reads as no headers.
+TEST_F(PluginCallTest, IgnoresWhatARecordLacks) {
+    const CallResult undispatched = Call("GET", "/kiv-fake/v1/undispatched");
+    EXPECT_FALSE(undispatched.routed);
+    EXPECT_EQ(undispatched.status, 404u);
+
+    const CallResult headerless = Call("POST", "/kiv-fake/v1/echo/x", "bad headers");
+    EXPECT_EQ(headerless.status, 200u);
+    EXPECT_TRUE(headerless.headers.empty());
+}
+
 TEST_F(PluginCallTest, ReadsStatusErrorAndStreamedBodies) {
     const CallResult failed = Call("POST", "/kiv-fake/v1/echo/x", "fail");
     EXPECT_EQ(failed.status, 503u);

@@ -150,6 +150,7 @@ TEST(ScenarioReader, NamesTheLineAndColumnOfWhatIsMalformed) {
         {"steps:\n  - delete: /a\n    logs:\n      - {level: DEBUG, text: x}\n", "4:17: a log level is OKAY, WARN, ERROR or ALWAYS (or 0 to 3)"},
         {"steps:\n  - delete: /a\n    events: {name: x}\n", "3:13: events is a list (lines starting with \"- \"), not a mapping"},
         {"steps:\n  - delete: /a\n    delete: /b\n", "3:5: the key 'delete' is given twice"},
+        {"steps:\n  - request: GET /a\n    items: {x: 1, x: 2}\n", "3:19: the key 'x' is given twice"},
         {"steps: x\n", "1:8: steps is a list (lines starting with \"- \"), not a scalar"},
         {"plugins: []\n", "1:1: a scenario needs steps:"},
         {"- put: /a\n", "1:1: a scenario is a mapping of keys and values, not a sequence"},

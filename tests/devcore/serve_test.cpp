@@ -94,6 +94,9 @@ TEST_F(ServeTest, PlaysTheLevelUpStoryOverHttp) {
     EXPECT_EQ(Ask("PUT", "/kiv-platform-config/v1/namespaces/LootConfig/MinSummonerLevel", "\x81\xa1" "a\x05",
                   "application/x-msgpack"),
               R"(201 {"a":5})");
+    EXPECT_EQ(Ask("PUT", "/kiv-platform-config/v1/namespaces/LootConfig/MinSummonerLevel", "6\n",
+                  "Application/X-YAML; charset=utf-8"),
+              "200 6");
     EXPECT_EQ(Ask("PUT", "/kiv-platform-config/v1/namespaces/LootConfig/MinSummonerLevel", "5\n", "application/x-yaml"),
               "200 5");
     EXPECT_EQ(Ask("PUT", "/kiv-end-of-game/v1/eog-stats-block", R"({"leveledUp":true,"previousLevel":4})"),

@@ -1,5 +1,6 @@
 // A small plugin written against the C contract, for the devcore tests. It serves the game-queue list as a streamed
-// body and an echo of the request record it receives, logs the level of every level-up event it hears, and logs
+// body and an echo of the request record it receives (or, for the body "bad headers", a header count without the
+// headers), describes a function without a dispatch routine, logs the level of every level-up event it hears, and logs
 // "destroyed" in Destroy. Built three ways: as it is, speaking plugin API 17, and with an Init that fails.
 #include <algorithm>
 #include <cstring>
@@ -71,6 +72,10 @@ void KIV_CDECL ServeEcho(PluginResponseRecord* response, const PluginRequestReco
         response->status = 503;
         return;
     }
+    if (record.bodyLength > 0 && std::string_view(reinterpret_cast<const char*>(record.body)) == "bad headers") {
+        response->headerCount = 2;  // and no headers
+        return;
+    }
     Zarvo::BindingProperty echo;
     echo.ChildForWrite("method").SetUnsigned(record.method);
     echo.ChildForWrite("methodName").SetString(record.methodName ? record.methodName : "");
@@ -116,6 +121,7 @@ ApiFunctionEntry MakeEntry(const char* name, const char* path, uint32_t method, 
 ApiFunctionEntry functions[] = {
     MakeEntry("GetQueues", "/kiv-game-queues/v1/queues", 2, ServeQueues),
     MakeEntry("Echo", "/kiv-fake/v1/echo/{+rest}", 0, ServeEcho),
+    MakeEntry("Undispatched", "/kiv-fake/v1/undispatched", 0, nullptr),
 };
 PluginApiDescription description{};
 
@@ -140,8 +146,9 @@ int instance;
 
 extern "C" KIV_EXPORT void KIV_CDECL FAKE_ENTRY(PluginLoadBlock* block) {
     functions[0].next = &functions[1];
+    functions[1].next = &functions[2];
     description.functions = functions;
-    description.functionCount = 2;
+    description.functionCount = 3;
     block->versionMajor = FAKE_API_MAJOR;
     block->versionMinor = 0;
     block->versionPatch = 0;
