@@ -1,21 +1,36 @@
-// The portable face of the operating-system services the runtime uses. Only system.cpp knows the platform.
+// The portable face of the operating-system services the runtime uses. Only the platform/system* files know the
+// platform: system_windows.cpp holds the Windows side, system_posix.cpp the other.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
-#include <mutex>
 #include <string>
+
+#ifndef _WIN32
+#include <mutex>
+#endif
 
 namespace Zarvo::Platform {
 
-// A re-entrant lock, like a Windows critical section; usable with std::lock_guard.
+// A re-entrant lock: a Windows critical section, a recursive mutex elsewhere. Usable with std::lock_guard.
 class CriticalSection {
 public:
-    void lock() { mutex_.lock(); }
-    void unlock() { mutex_.unlock(); }
-    bool try_lock() { return mutex_.try_lock(); }
+    CriticalSection();
+    ~CriticalSection();
+    CriticalSection(const CriticalSection&) = delete;
+    CriticalSection& operator=(const CriticalSection&) = delete;
+
+    void lock();
+    void unlock();
+    bool try_lock();
 
 private:
+#ifdef _WIN32
+    // The system's CRITICAL_SECTION lives here; its size is checked where its type is known.
+    alignas(void*) unsigned char section_[sizeof(void*) == 8 ? 40 : 24];
+#else
     std::recursive_mutex mutex_;
+#endif
 };
 
 struct LocalTime {
@@ -30,5 +45,7 @@ std::string ExecutableFilePath();
 void DebuggerOutput(const char* text);
 int64_t PerformanceCounter();
 int64_t PerformanceCounterFrequency();
+// The usable size of a block of the C runtime's heap; at least the size asked for.
+size_t HeapBlockSize(void* block);
 
 }  // namespace Zarvo::Platform

@@ -1,47 +1,20 @@
-#include "platform/system.h"
-
-#ifdef _WIN32
-#include <windows.h>
-#else
+// The operating-system services on Linux and other POSIX systems; event tracing is the in-process stand-in.
+#include <malloc.h>
 #include <sys/syscall.h>
-#include <sys/time.h>
 #include <time.h>
 #include <unistd.h>
-#endif
+
+#include "platform/system.h"
+#include "platform/system_trace.h"
+#include "platform/system_trace_stand_in.h"
 
 namespace Zarvo::Platform {
 
-#ifdef _WIN32
-
-LocalTime ReadLocalTime() {
-    SYSTEMTIME t;
-    GetLocalTime(&t);
-    return {t.wYear, t.wMonth, t.wDay, t.wHour, t.wMinute, t.wSecond, t.wMilliseconds};
-}
-
-uint32_t CurrentThreadId() { return GetCurrentThreadId(); }
-
-std::string ExecutableFilePath() {
-    char path[1024] = {};
-    DWORD length = GetModuleFileNameA(nullptr, path, sizeof path);
-    return std::string(path, length < sizeof path ? length : sizeof path - 1);
-}
-
-void DebuggerOutput(const char* text) { OutputDebugStringA(text); }
-
-int64_t PerformanceCounter() {
-    LARGE_INTEGER value;
-    QueryPerformanceCounter(&value);
-    return value.QuadPart;
-}
-
-int64_t PerformanceCounterFrequency() {
-    LARGE_INTEGER value;
-    QueryPerformanceFrequency(&value);
-    return value.QuadPart;
-}
-
-#else
+CriticalSection::CriticalSection() = default;
+CriticalSection::~CriticalSection() = default;
+void CriticalSection::lock() { mutex_.lock(); }
+void CriticalSection::unlock() { mutex_.unlock(); }
+bool CriticalSection::try_lock() { return mutex_.try_lock(); }
 
 LocalTime ReadLocalTime() {
     timespec now;
@@ -70,6 +43,13 @@ int64_t PerformanceCounter() {
 
 int64_t PerformanceCounterFrequency() { return 1000000000; }
 
-#endif
+size_t HeapBlockSize(void* block) { return malloc_usable_size(block); }
+
+bool LoadTraceServices(TraceServices& services) {
+    services = {};
+    if (!TraceStandIn::Available()) return false;
+    services = TraceStandIn::Services();
+    return true;
+}
 
 }  // namespace Zarvo::Platform
