@@ -39,7 +39,8 @@ public:
             }
             const PluginValueEntry& entry = top.entries[index];
             const std::optional<std::string_view> key = PlainText(entry.key);
-            top.key = key.value_or("");
+            // A member whose key cannot be read is placed by its position.
+            top.key = key ? *key : (unreadable_ = "(member " + std::to_string(index + 1) + ")");
             if (!entry.key) return Fail("a member with a null key");
             if (!key) return Fail("a key without a NUL within " + Grouped(kMaxPlainText) + " bytes");
             if (top.target->HasChild(*key)) reading_.warnings.push_back("a key given twice" + At());
@@ -144,6 +145,7 @@ private:
     std::vector<OpenContainer> open_;
     std::unordered_set<const void*> enclosing_;  // the storage of the open containers
     size_t nodes_ = 0;
+    std::string unreadable_;
 };
 
 }  // namespace
