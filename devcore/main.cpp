@@ -17,8 +17,9 @@ constexpr int kWrongCommandLine = 2;
 
 constexpr const char* kRunHelp =
     "Each scenario file is played with a fresh core around the plugin libraries: those the scenario names under\n"
-    "plugins: (relative to the file) and those given with --plugin (relative to the current folder). Every\n"
-    "file gets a PASS or FAIL line; a failed expectation is shown as expected against got.\n"
+    "plugins: (relative to the file) and those given with --plugin (relative to the current folder). A folder\n"
+    "stands for its *.yaml and *.yml files, sorted by name. Every file gets a PASS or FAIL line; a failed\n"
+    "expectation is shown as expected against got.\n"
     "\n"
     "Exit status: 0 when every scenario passed, 1 when one failed or could not be played, 2 for a wrong command\n"
     "line or an input that cannot be read.";
@@ -59,9 +60,12 @@ int main(int argc, char** argv) {
     app.require_subcommand(1);
 
     RunOptions run;
+    std::vector<std::string> scenarioPaths;
     CLI::App* runCommand = app.add_subcommand("run", "play scenario files around plugin libraries");
     runCommand->footer(kRunHelp);
-    runCommand->add_option("SCENARIO", run.scenarios, "scenario files")->type_name("FILE")->required();
+    runCommand->add_option("SCENARIO", scenarioPaths, "scenario files, or folders of them")
+        ->type_name("PATH")
+        ->required();
     AddPluginOption(*runCommand, run.plugins);
     runCommand->add_flag("-v,--verbose", run.verbose, "tell the story: every step, request, event and log line");
 
@@ -92,7 +96,8 @@ int main(int argc, char** argv) {
 
     std::string error;
     if (runCommand->parsed()) {
-        if (!CheckReadable(run.scenarios, error) || !CheckReadable(run.plugins, error)) return UnreadableInput(error);
+        if (!ListScenarioFiles(scenarioPaths, run.scenarios, error) || !CheckReadable(run.plugins, error))
+            return UnreadableInput(error);
         return RunScenarios(run, std::cout);
     }
     if (!CheckReadable(serve.plugins, error)) return UnreadableInput(error);

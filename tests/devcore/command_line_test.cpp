@@ -1,6 +1,8 @@
 // The devcore program's command line: commands, options, help, and the exit status of each outcome.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "devcore_program.h"
 
 namespace Zarvo::DevCore::Testing {
@@ -38,6 +40,36 @@ TEST(CommandLine, EachCommandHasItsHelpAndEveryFaultExitsWith2) {
         EXPECT_EQ(run.status, c.status) << c.arguments << "\n" << run.output;
         EXPECT_EQ(run.output.substr(0, c.output.size()), c.output) << c.arguments;
     }
+}
+
+// The lines of the output that begin with the prefix.
+std::vector<std::string> LinesStartingWith(const std::string& output, std::string_view prefix) {
+    std::vector<std::string> lines;
+    for (size_t start = 0, end; start < output.size(); start = end + 1) {
+        end = std::min(output.find('\n', start), output.size());
+        if (output.compare(start, prefix.size(), prefix) == 0) lines.push_back(output.substr(start, end - start));
+    }
+    return lines;
+}
+
+TEST(CommandLine, AFolderStandsForItsScenarioFilesSortedByName) {
+    const ScratchFolder scratch;
+    const std::string passing = "steps:\n  - put: /a\n    value: 1\n";
+    scratch.Write("stories/b.yaml", "steps:\n  - delete: /nothing\n");
+    scratch.Write("stories/a.yml", passing);
+    scratch.Write("stories/c.yaml.txt", passing);
+    scratch.Write("stories/deeper/d.yaml", passing);
+    scratch.Write("empty/notes.txt", "");
+
+    ProgramRun run = RunDevcore("run " + scratch / "stories" + " --plugin " + kLevelUpLibrary);
+    EXPECT_EQ(run.status, 1) << run.output;
+    EXPECT_EQ(LinesStartingWith(run.output, "PASS"), std::vector<std::string>{"PASS " + scratch / "stories/a.yml (1 step)"});
+    EXPECT_EQ(LinesStartingWith(run.output, "FAIL"), std::vector<std::string>{"FAIL " + scratch / "stories/b.yaml"});
+    EXPECT_LT(run.output.find("PASS"), run.output.find("FAIL"));
+
+    run = RunDevcore("run " + scratch / "empty" + " --plugin " + kLevelUpLibrary);
+    EXPECT_EQ(run.status, 2);
+    EXPECT_EQ(run.output, "devcore: " + scratch / "empty" + " holds no scenario file (*.yaml, *.yml)\n");
 }
 
 }  // namespace
