@@ -69,7 +69,8 @@ private:
         return false;
     }
 
-    // The entries of a mapping whose keys are all among `allowed` (any key when `allowed` is empty), none twice.
+    // The entries of a mapping whose keys are all among `allowed` (any key when `allowed` is empty). The YAML tree
+    // has refused a key given twice.
     bool Mapping(const YamlNode& node, const std::string& what, const Keys& allowed, std::vector<Field>& fields) {
         if (node.kind != YamlNode::Kind::Mapping)
             return Fail(node, what + " is a mapping of keys and values, not " + node.KindName());
@@ -77,7 +78,6 @@ private:
             const YamlNode& key = node.items[i];
             if (!allowed.empty() && std::find(allowed.begin(), allowed.end(), key.text) == allowed.end())
                 return Fail(key, "unknown key '" + key.text + "' in " + what + "; it takes " + Join(allowed));
-            if (Find(fields, key.text)) return Fail(key, "the key '" + key.text + "' is given twice");
             fields.push_back({&key, &node.items[i + 1]});
         }
         return true;
