@@ -16,7 +16,8 @@ std::optional<Mismatch> Perform(TestCore& core, const Step& step, std::optional<
     switch (step.action) {
         case Step::Action::Put: core.Put(step.uri, step.value, step.eventType); break;
         case Step::Action::Delete:
-            if (!core.Delete(step.uri)) return Mismatch{"nothing is stored under this path", "a stored resource", "(none)"};
+            if (!core.Delete(step.uri))
+                return Mismatch{"nothing is stored under this path", "a stored resource", "(none)", {}};
             break;
         case Step::Action::Stream: core.SetStream(step.uri, step.chunks); break;
         case Step::Action::Fail: core.SetError(step.uri, step.status, step.error); break;
@@ -43,7 +44,7 @@ bool PlaySteps(TestCore& core, const Scenario& scenario, const PlayOptions& opti
         if (undone) mismatches.insert(mismatches.begin(), *undone);
         eventsSeen = core.events.size();
         logsSeen = core.logs.size();
-        for (const Mismatch& mismatch : mismatches) out << FormatMismatch(scenario.file, i + 1, step, mismatch);
+        for (const Mismatch& mismatch : mismatches) out << FormatMismatch(scenario, i + 1, step, mismatch);
         if (!mismatches.empty()) return false;
     }
     return true;

@@ -215,6 +215,28 @@ const char* YamlNode::KindName() const {
     return "a node";
 }
 
+std::vector<std::string> SplitLines(std::string_view text) {
+    std::vector<std::string> lines;
+    for (size_t start = 0; start < text.size();) {
+        const size_t end = std::min(text.find('\n', start), text.size());
+        std::string_view line = text.substr(start, end - start);
+        if (line.ends_with('\r')) line.remove_suffix(1);
+        lines.emplace_back(line);
+        start = end + 1;
+    }
+    return lines;
+}
+
+std::string QuoteSource(const std::vector<std::string>& lines, SourcePosition position) {
+    if (position.line == 0 || position.line > lines.size()) return {};
+    const std::string number = std::to_string(position.line);
+    // A tab is one column, as the parser counts them.
+    std::string line = lines[position.line - 1];
+    std::replace(line.begin(), line.end(), '\t', ' ');
+    const std::string margin = "  " + std::string(number.size(), ' ') + " | ";
+    return "  " + number + " | " + line + "\n" + margin + std::string(std::max<size_t>(position.column, 1) - 1, ' ') + "^\n";
+}
+
 bool ReadYamlTree(std::string_view text, YamlNode& root, ScenarioError& error) {
     return TreeBuilder(text, root, error).Run();
 }

@@ -212,7 +212,7 @@ TEST(ScenarioReader, ReportsAFileThatCannotBeRead) {
     Scenario scenario;
     std::string error;
     EXPECT_FALSE(ReadScenario("no/such/scenario.yaml", scenario, error));
-    EXPECT_EQ(error, "no/such/scenario.yaml: cannot be read");
+    EXPECT_EQ(error, "no/such/scenario.yaml: cannot read: No such file or directory");
 }
 
 }  // namespace
