@@ -1,7 +1,9 @@
 #include "devcore/run_command.h"
 
+#include <chrono>
 #include <sstream>
 
+#include "devcore/run_report.h"
 #include "devcore/scenario_player.h"
 #include "devcore/scenario_reader.h"
 
@@ -20,27 +22,29 @@ ScenarioRun RunScenarioFile(const std::string& file, const RunOptions& options, 
     play.plugins = options.plugins;
     if (options.verbose) play.story = [&out](std::string_view line) { out << line << std::endl; };
     std::ostringstream report;
-    run.outcome = PlayScenario(scenario, play, report) ? ScenarioRun::Outcome::Passed : ScenarioRun::Outcome::Failed;
+    const PlayResult result = PlayScenario(scenario, play, report);
     run.report = report.str();
+    switch (result.outcome) {
+        case PlayResult::Outcome::Passed: run.outcome = ScenarioRun::Outcome::Passed; break;
+        case PlayResult::Outcome::Failed: run.outcome = ScenarioRun::Outcome::Failed; break;
+        case PlayResult::Outcome::NotPlayed: run.outcome = ScenarioRun::Outcome::Error; break;
+    }
+    run.failedStep = result.failedStep;
     if (options.verbose) out << std::endl;
     return run;
 }
 
 int RunScenarios(const RunOptions& options, std::ostream& out) {
-    size_t failed = 0;
+    const auto start = std::chrono::steady_clock::now();
+    RunTally tally;
     for (const std::string& file : options.scenarios) {
         const ScenarioRun run = RunScenarioFile(file, options, out);
-        out << run.report;
-        if (run.outcome == ScenarioRun::Outcome::Passed) {
-            out << "PASS " << file << " (" << run.steps << (run.steps == 1 ? " step)" : " steps)") << std::endl;
-        } else {
-            out << "FAIL " << file << std::endl;
-            ++failed;
-        }
+        tally.Count(run.outcome);
+        out << PaintReport(run.report, options.colour) << ResultLine(file, run, options.colour) << std::flush;
     }
-    const size_t files = options.scenarios.size();
-    if (files > 1) out << files - failed << " of " << files << " scenarios passed" << std::endl;
-    return failed == 0 ? 0 : 1;
+    const std::chrono::duration<double> seconds = std::chrono::steady_clock::now() - start;
+    out << SummaryLine(tally, seconds.count(), options.colour) << std::flush;
+    return tally.AllPassed() ? 0 : 1;
 }
 
 }  // namespace Zarvo::DevCore

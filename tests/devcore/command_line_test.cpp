@@ -57,6 +57,7 @@ TEST(CommandLine, AFolderStandsForItsScenarioFilesSortedByName) {
     const std::string passing = "steps:\n  - put: /a\n    value: 1\n";
     scratch.Write("stories/b.yaml", "steps:\n  - delete: /nothing\n");
     scratch.Write("stories/a.yml", passing);
+    scratch.Write("stories/b2.yaml", "steps:\n  - put: /a\n");
     scratch.Write("stories/c.yaml.txt", passing);
     scratch.Write("stories/deeper/d.yaml", passing);
     scratch.Write("empty/notes.txt", "");
@@ -64,12 +65,58 @@ TEST(CommandLine, AFolderStandsForItsScenarioFilesSortedByName) {
     ProgramRun run = RunDevcore("run " + scratch / "stories" + " --plugin " + kLevelUpLibrary);
     EXPECT_EQ(run.status, 1) << run.output;
     EXPECT_EQ(LinesStartingWith(run.output, "PASS"), std::vector<std::string>{"PASS " + scratch / "stories/a.yml (1 step)"});
-    EXPECT_EQ(LinesStartingWith(run.output, "FAIL"), std::vector<std::string>{"FAIL " + scratch / "stories/b.yaml"});
+    EXPECT_EQ(LinesStartingWith(run.output, "FAIL"),
+              std::vector<std::string>{"FAIL " + scratch / "stories/b.yaml" + " (step 1 of 1)"});
+    EXPECT_EQ(LinesStartingWith(run.output, "ERROR"), std::vector<std::string>{"ERROR " + scratch / "stories/b2.yaml"});
     EXPECT_LT(run.output.find("PASS"), run.output.find("FAIL"));
+    EXPECT_LT(run.output.find("FAIL"), run.output.find("ERROR"));
+    EXPECT_TRUE(MaskTime(run.output).ends_with("\n1 failed, 1 passed, 1 error in <time>\n")) << run.output;
 
     run = RunDevcore("run " + scratch / "empty" + " --plugin " + kLevelUpLibrary);
     EXPECT_EQ(run.status, 2);
     EXPECT_EQ(run.output, "devcore: " + scratch / "empty" + " holds no scenario file (*.yaml, *.yml)\n");
+}
+
+// Colour goes to a terminal, unless NO_COLOR is set to a text or TERM is dumb; --color overrides both ways.
+TEST(CommandLine, ColoursTheResultsOnATerminalOrWhenAsked) {
+    const ScratchFolder scratch;
+    const std::string scenario =
+        scratch.Write("s.yaml", "steps:\n  - request: GET /kiv-player-level-up/v1/level-up\n    response: {status: 200}\n");
+    const std::string run = "run " + scenario + " --plugin " + kLevelUpLibrary;
+    const struct {
+        std::string arguments;
+        std::string environment;
+        bool terminal;
+        bool coloured;
+    } cases[] = {
+        {run, "", false, false},
+        {run + " --color=always", "NO_COLOR=1", false, true},
+        {run + " --color always", "", false, true},
+        {run, "", true, true},
+        {run, "NO_COLOR=", true, true},
+        {run, "NO_COLOR=1", true, false},
+        {run, "TERM=dumb", true, false},
+        {run + " --color=never", "", true, false},
+    };
+    for (const auto& c : cases) {
+        // script(1) gives the program a terminal of its own.
+        const ProgramRun result =
+            c.terminal ? RunShell(c.environment + " script -qec \"" + kDevcoreCommand + " " + c.arguments + "\" /dev/null")
+                       : RunDevcore(c.arguments, c.environment);
+        EXPECT_EQ(result.status, 1) << c.arguments << "\n" << result.output;
+        EXPECT_EQ(result.output.find('\x1b') != std::string::npos, c.coloured) << c.environment << " " << c.arguments;
+    }
+
+    const ProgramRun coloured = RunDevcore(run + " --color=always");
+    EXPECT_EQ(MaskTime(coloured.output),
+              "\x1b[1m" + scenario + ":3:24: step 1, request GET /kiv-player-level-up/v1/level-up: the response's "
+              "status\x1b[0m\n"
+              "  3 |     response: {status: 200}\n"
+              "    |                        \x1b[1;31m^\x1b[0m\n"
+              "\x1b[32m  expected: 200\x1b[0m\n"
+              "\x1b[31m  got:      404 with the error \"Not found\"\x1b[0m\n"
+              "\x1b[1;31mFAIL\x1b[0m " + scenario + " (step 1 of 1)\n"
+              "\x1b[1;31m1 failed in <time>\x1b[0m\n");
 }
 
 }  // namespace
