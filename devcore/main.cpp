@@ -68,6 +68,12 @@ int main(int argc, char** argv) {
         ->type_name("PATH")
         ->required();
     AddPluginOption(*runCommand, run.plugins);
+    runCommand
+        ->add_option("-k,--filter", run.filters,
+                     "play only the scenario files whose path contains TEXT, and of the others those with a step "
+                     "whose note or title contains it, up to that step; any case; may be given more than once")
+        ->type_name("TEXT")
+        ->allow_extra_args(false);
     runCommand->add_flag("-v,--verbose", run.verbose, "tell the story: every step, request, event and log line");
     std::string colour = "auto";
     runCommand

@@ -1,6 +1,9 @@
 #include "devcore/run_command.h"
 
+#include <algorithm>
+#include <cctype>
 #include <chrono>
+#include <optional>
 #include <sstream>
 
 #include "devcore/run_report.h"
@@ -8,6 +11,29 @@
 #include "devcore/scenario_reader.h"
 
 namespace Zarvo::DevCore {
+namespace {
+
+bool Contains(std::string_view text, std::string_view part) {
+    const auto lower = [](unsigned char c) { return std::tolower(c); };
+    return !std::ranges::search(text, part, {}, lower, lower).empty();
+}
+
+bool Matches(std::string_view text, const std::vector<std::string>& filters) {
+    return std::any_of(filters.begin(), filters.end(), [&](const std::string& filter) { return Contains(text, filter); });
+}
+
+// How many of the scenario's first steps the filters keep: all when there is none or the file's path matches one,
+// else up to the last step whose note or title matches one; nothing when no step does.
+std::optional<size_t> StepsToPlay(const Scenario& scenario, const std::vector<std::string>& filters) {
+    if (filters.empty() || Matches(scenario.file, filters)) return scenario.steps.size();
+    for (size_t i = scenario.steps.size(); i > 0; --i) {
+        const Step& step = scenario.steps[i - 1];
+        if (Matches(step.note, filters) || Matches(step.Title(), filters)) return i;
+    }
+    return std::nullopt;
+}
+
+}  // namespace
 
 ScenarioRun RunScenarioFile(const std::string& file, const RunOptions& options, std::ostream& out) {
     ScenarioRun run;
@@ -18,8 +44,15 @@ ScenarioRun RunScenarioFile(const std::string& file, const RunOptions& options, 
         return run;
     }
     run.steps = scenario.steps.size();
+    const std::optional<size_t> kept = StepsToPlay(scenario, options.filters);
+    if (!kept) {
+        run.outcome = ScenarioRun::Outcome::Deselected;
+        return run;
+    }
+    run.stepsPlayed = *kept;
     PlayOptions play;
     play.plugins = options.plugins;
+    play.steps = run.stepsPlayed;
     if (options.verbose) play.story = [&out](std::string_view line) { out << line << std::endl; };
     std::ostringstream report;
     const PlayResult result = PlayScenario(scenario, play, report);
@@ -40,11 +73,15 @@ int RunScenarios(const RunOptions& options, std::ostream& out) {
     for (const std::string& file : options.scenarios) {
         const ScenarioRun run = RunScenarioFile(file, options, out);
         tally.Count(run.outcome);
-        out << PaintReport(run.report, options.colour) << ResultLine(file, run, options.colour) << std::flush;
+        if (run.outcome != ScenarioRun::Outcome::Deselected)
+            out << PaintReport(run.report, options.colour) << ResultLine(file, run, options.colour) << std::flush;
     }
     const std::chrono::duration<double> seconds = std::chrono::steady_clock::now() - start;
     out << SummaryLine(tally, seconds.count(), options.colour) << std::flush;
-    return tally.AllPassed() ? 0 : 1;
+    if (!tally.AllPassed()) return 1;
+    if (tally.passed > 0) return 0;
+    out << "no scenario file, and no step, matches --filter" << std::endl;
+    return 2;
 }
 
 }  // namespace Zarvo::DevCore

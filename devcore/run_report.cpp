@@ -23,6 +23,7 @@ void RunTally::Count(ScenarioRun::Outcome outcome) {
         case ScenarioRun::Outcome::Passed: ++passed; break;
         case ScenarioRun::Outcome::Failed: ++failed; break;
         case ScenarioRun::Outcome::Error: ++errors; break;
+        case ScenarioRun::Outcome::Deselected: ++deselected; break;
     }
 }
 
@@ -58,12 +59,16 @@ std::string PaintReport(std::string_view report, bool colour) {
 std::string ResultLine(const std::string& file, const ScenarioRun& run, bool colour) {
     switch (run.outcome) {
         case ScenarioRun::Outcome::Passed:
-            return Coloured("PASS", Colour::Green, colour) + " " + file + " (" + Count(run.steps, "step", "steps") +
+            return Coloured("PASS", Colour::Green, colour) + " " + file + " (" +
+                   (run.stepsPlayed < run.steps
+                        ? "steps 1-" + std::to_string(run.stepsPlayed) + " of " + std::to_string(run.steps)
+                        : Count(run.steps, "step", "steps")) +
                    ")\n";
         case ScenarioRun::Outcome::Failed:
             return Coloured("FAIL", Colour::BoldRed, colour) + " " + file + " (step " +
                    std::to_string(run.failedStep) + " of " + std::to_string(run.steps) + ")\n";
         case ScenarioRun::Outcome::Error: return Coloured("ERROR", Colour::BoldRed, colour) + " " + file + "\n";
+        case ScenarioRun::Outcome::Deselected: return {};
     }
     return {};
 }
@@ -75,10 +80,12 @@ std::string SummaryLine(const RunTally& tally, double seconds, bool colour) {
     };
     add(tally.failed, "failed", "failed");
     add(tally.passed, "passed", "passed");
+    add(tally.deselected, "deselected", "deselected");
     add(tally.errors, "error", "errors");
     char time[32];
     std::snprintf(time, sizeof time, " in %.2fs", seconds);
-    return Coloured(counts + time, tally.AllPassed() ? Colour::Green : Colour::BoldRed, colour) + "\n";
+    const Colour summary = !tally.AllPassed() ? Colour::BoldRed : tally.passed > 0 ? Colour::Green : Colour::Bold;
+    return Coloured(counts + time, summary, colour) + "\n";
 }
 
 }  // namespace Zarvo::DevCore

@@ -14,6 +14,7 @@ struct RunTally {
     size_t passed = 0;
     size_t failed = 0;
     size_t errors = 0;
+    size_t deselected = 0;
 
     void Count(ScenarioRun::Outcome outcome);
     bool AllPassed() const { return failed == 0 && errors == 0; }
@@ -23,10 +24,11 @@ struct RunTally {
 // caret under a quoted line red.
 std::string PaintReport(std::string_view report, bool colour);
 
-// "PASS story.yaml (9 steps)", "FAIL story.yaml (step 3 of 9)" or "ERROR story.yaml", with a line break.
+// "PASS story.yaml (9 steps)", "PASS story.yaml (steps 1-4 of 9)" when filtered, "FAIL story.yaml (step 3 of 9)" or
+// "ERROR story.yaml", with a line break.
 std::string ResultLine(const std::string& file, const ScenarioRun& run, bool colour);
 
-// "1 failed, 5 passed, 1 error in 0.31s", with a line break; green when all passed, else red.
+// "1 failed, 5 passed, 2 deselected, 1 error in 0.31s", with a line break; green when all passed, else red.
 std::string SummaryLine(const RunTally& tally, double seconds, bool colour);
 
 }  // namespace Zarvo::DevCore

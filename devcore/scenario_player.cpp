@@ -1,5 +1,6 @@
 #include "devcore/scenario_player.h"
 
+#include <algorithm>
 #include <optional>
 #include <span>
 
@@ -30,7 +31,7 @@ std::optional<Mismatch> Perform(TestCore& core, const Step& step, std::optional<
 size_t PlaySteps(TestCore& core, const Scenario& scenario, const PlayOptions& options, std::ostream& out) {
     size_t eventsSeen = core.events.size();
     size_t logsSeen = core.logs.size();
-    for (size_t i = 0; i < scenario.steps.size(); ++i) {
+    for (size_t i = 0; i < std::min(scenario.steps.size(), options.steps); ++i) {
         const Step& step = scenario.steps[i];
         if (options.story) {
             options.story("");

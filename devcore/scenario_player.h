@@ -1,6 +1,7 @@
 // Plays a scenario: loads its plugins into a fresh core, runs its steps and holds each against what it expects.
 #pragma once
 
+#include <cstdint>
 #include <functional>
 #include <ostream>
 #include <string>
@@ -14,6 +15,7 @@ namespace Zarvo::DevCore {
 struct PlayOptions {
     std::vector<std::string> plugins;             // loaded after the scenario's own
     std::function<void(std::string_view)> story;  // when set: each step, then the core's story of it
+    size_t steps = SIZE_MAX;                      // plays only the first steps, as many as this
 };
 
 struct PlayResult {

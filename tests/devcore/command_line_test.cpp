@@ -77,6 +77,42 @@ TEST(CommandLine, AFolderStandsForItsScenarioFilesSortedByName) {
     EXPECT_EQ(run.output, "devcore: " + scratch / "empty" + " holds no scenario file (*.yaml, *.yml)\n");
 }
 
+// --filter keeps the files whose path matches, and of the others the steps up to the last one whose note or title
+// matches; any case matches.
+TEST(CommandLine, AFilterKeepsFilesOrStepsByName) {
+    const ScratchFolder scratch;
+    scratch.Write("stories/login.yaml", "steps:\n  - put: /kiv-login/v1/session\n    value: 1\n");
+    scratch.Write("stories/story.yaml", R"(steps:
+  - put: /kiv-login/v1/session
+    value: {state: SUCCEEDED, summonerId: 11, accountId: 22}
+  - note: The game ends with a level gain.
+    put: /kiv-end-of-game/v1/eog-stats-block
+    value: {leveledUp: true, previousLevel: 4}
+  - request: GET /kiv-player-level-up/v1/level-up
+  - delete: /nothing/stored/here
+)");
+    const std::string stories = scratch / "stories";
+    const std::string login = "PASS " + stories + "/login.yaml (1 step)";
+    const struct {
+        std::string filters;
+        int status;
+        std::vector<std::string> passed;
+        std::string summary;
+    } cases[] = {
+        {"", 1, {login}, "1 failed, 1 passed in <time>"},
+        {"--filter LOGIN.yaml", 0, {login}, "1 passed, 1 deselected in <time>"},
+        {"-k 'LEVEL GAIN'", 0, {"PASS " + stories + "/story.yaml (steps 1-2 of 4)"}, "1 passed, 1 deselected in <time>"},
+        {"-k level-up -k login.", 0, {login, "PASS " + stories + "/story.yaml (steps 1-3 of 4)"}, "2 passed in <time>"},
+        {"--filter=absent", 2, {}, "2 deselected in <time>\nno scenario file, and no step, matches --filter"},
+    };
+    for (const auto& c : cases) {
+        const ProgramRun run = RunDevcore("run " + stories + " --plugin " + kLevelUpLibrary + " " + c.filters);
+        EXPECT_EQ(run.status, c.status) << c.filters << "\n" << run.output;
+        EXPECT_EQ(LinesStartingWith(run.output, "PASS"), c.passed) << c.filters;
+        EXPECT_NE(("\n" + MaskTime(run.output)).find("\n" + c.summary + "\n"), std::string::npos) << c.filters << "\n" << run.output;
+    }
+}
+
 // Colour goes to a terminal, unless NO_COLOR is set to a text or TERM is dumb; --color overrides both ways.
 TEST(CommandLine, ColoursTheResultsOnATerminalOrWhenAsked) {
     const ScratchFolder scratch;

@@ -41,7 +41,7 @@ inline ProgramRun RunDevcore(const std::string& arguments, const std::string& en
 
 // The output with the run's time in its summary line written <time>.
 inline std::string MaskTime(const std::string& output) {
-    return std::regex_replace(output, std::regex(" in [0-9]+\\.[0-9]{2}s(\x1b\\[0m)?\n$"), " in <time>$1\n");
+    return std::regex_replace(output, std::regex(" in [0-9]+\\.[0-9]{2}s(\x1b\\[0m)?\n"), " in <time>$1\n");
 }
 
 }  // namespace Zarvo::DevCore::Testing
