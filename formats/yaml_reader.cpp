@@ -245,8 +245,9 @@ private:
 
     void StartContainer(const yaml_event_t& event, const yaml_char_t* anchor, bool mapping) {
         if (openContainers_ == kMaxYamlDepth) {
-            return result_.SetError(FormatString("Sequences and mappings nest deeper than %1 levels. At line: %2 col: %3",
-                                                 static_cast<uint64_t>(kMaxYamlDepth), Line(event), Column(event)));
+            return result_.SetError(
+                FormatString("Sequences and mappings nest deeper than %1 levels. At line: %2 col: %3",
+                             static_cast<uint64_t>(kMaxYamlDepth), Line(event), Column(event)));
         }
         ++openContainers_;
         Descend(event);

@@ -15,7 +15,8 @@ bool Takes(uint32_t kind, char byte) noexcept {
 
 bool TakesAll(uint32_t kind, std::string_view text) noexcept {
     if (kind == RouteParameter::Segment) return std::memchr(text.data(), '/', text.size()) == nullptr;
-    return text.find_first_of("\r\n") == std::string_view::npos;
+    return std::memchr(text.data(), '\n', text.size()) == nullptr &&
+           std::memchr(text.data(), '\r', text.size()) == nullptr;
 }
 
 using Flags = std::vector<uint8_t, RuntimeAllocator<uint8_t>>;
