@@ -27,7 +27,7 @@ struct Acknowledgement {
 class Plugin {
 public:
     Plugin() {
-        transport.Record<Acknowledgement>("Acknowledgement")
+        transport.Registry().Record<Acknowledgement>("Acknowledgement")
             .Field("seenThisEvent", &Acknowledgement::seenThisEvent)
             .Field("newSummonerLevel", &Acknowledgement::newSummonerLevel);
         transport.Route(Method::Get, "/kiv-player-level-up/v1/level-up", [this] { return last; });

@@ -78,7 +78,7 @@ TEST(RouteTemplate, TranslatesParametersAndEscapesSpecialBytes) {
 class RouteMatching : public ::testing::Test {
 protected:
     RemotingBinding& Bind(const char* name, const char* path, Method method = Method::None) {
-        RemotingBinding& binding = transport.CreateBinding(*transport.Function(name).Descriptor());
+        RemotingBinding& binding = transport.CreateBinding(*transport.Registry().Function(name).Descriptor());
         binding.method = method;
         binding.SetPath(path);
         return binding;
