@@ -47,5 +47,7 @@ int64_t PerformanceCounter();
 int64_t PerformanceCounterFrequency();
 // The usable size of a block of the C runtime's heap; at least the size asked for.
 size_t HeapBlockSize(void* block);
+// Whether standard output is a terminal that shows ANSI colours; a Windows console is switched to them first.
+bool StandardOutputTakesColour();
 
 }  // namespace Zarvo::Platform

@@ -45,6 +45,8 @@ int64_t PerformanceCounterFrequency() { return 1000000000; }
 
 size_t HeapBlockSize(void* block) { return malloc_usable_size(block); }
 
+bool StandardOutputTakesColour() { return isatty(STDOUT_FILENO) == 1; }
+
 bool LoadTraceServices(TraceServices& services) {
     services = {};
     if (!TraceStandIn::Available()) return false;

@@ -63,6 +63,14 @@ int64_t PerformanceCounterFrequency() {
 
 size_t HeapBlockSize(void* block) { return _msize(block); }
 
+bool StandardOutputTakesColour() {
+    const HANDLE output = GetStdHandle(STD_OUTPUT_HANDLE);
+    DWORD mode = 0;
+    if (output == INVALID_HANDLE_VALUE || !GetConsoleMode(output, &mode)) return false;
+    return (mode & ENABLE_VIRTUAL_TERMINAL_PROCESSING) ||
+           SetConsoleMode(output, mode | ENABLE_VIRTUAL_TERMINAL_PROCESSING);
+}
+
 // The portable records must be the system's own, byte for byte: they are handed to Advapi32 as they are.
 static_assert(sizeof(TraceGuid) == sizeof(GUID) && offsetof(TraceGuid, data4) == offsetof(GUID, Data4));
 static_assert(sizeof(TraceEventDescriptor) == sizeof(EVENT_DESCRIPTOR) &&
