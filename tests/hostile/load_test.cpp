@@ -7,6 +7,12 @@
 namespace Hostile {
 namespace {
 
+// A field of a packed record, by value: a reference to it may be misaligned.
+template <class T>
+T ValueOf(T field) {
+    return field;
+}
+
 TEST(HostileLoad, OnlyCoresOfMajor18GetAnInstance) {
     const struct {
         uint32_t major, minor, patch;
@@ -20,21 +26,21 @@ TEST(HostileLoad, OnlyCoresOfMajor18GetAnInstance) {
         EXPECT_EQ(core.Load(c.major, c.minor, c.patch), c.loads) << version;
         const PluginLoadBlock block = core.block;
         if (c.loads) {
-            EXPECT_EQ(block.versionMajor, 18u);
-            EXPECT_EQ(block.versionMinor, 0u);
-            EXPECT_EQ(block.versionPatch, 0u);
+            EXPECT_EQ(ValueOf(block.versionMajor), 18u);
+            EXPECT_EQ(ValueOf(block.versionMinor), 0u);
+            EXPECT_EQ(ValueOf(block.versionPatch), 0u);
             EXPECT_EQ(core.shortName, "kiv-player-level-up");
-            EXPECT_NE(block.description, nullptr);
+            EXPECT_NE(ValueOf(block.description), nullptr);
             ASSERT_EQ(core.functions.size(), 3u) << version;
             for (const HostileCore::Function& function : core.functions) {
                 EXPECT_NE(function.dispatch, nullptr) << function.name;
                 EXPECT_NE(function.context, nullptr) << function.name;
             }
         } else {
-            EXPECT_EQ(block.entryTable, nullptr) << version;
-            EXPECT_EQ(block.instance, nullptr) << version;
-            EXPECT_EQ(block.shortName, nullptr) << version;
-            EXPECT_EQ(block.description, nullptr) << version;
+            EXPECT_EQ(ValueOf(block.entryTable), nullptr) << version;
+            EXPECT_EQ(ValueOf(block.instance), nullptr) << version;
+            EXPECT_EQ(ValueOf(block.shortName), nullptr) << version;
+            EXPECT_EQ(ValueOf(block.description), nullptr) << version;
         }
     }
 }
