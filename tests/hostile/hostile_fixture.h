@@ -40,6 +40,14 @@ void RunOnThreadWithStack(size_t stackBytes, const std::function<void()>& body);
 // cannot be undone: the test is reported failed and the process ends.
 void FinishesWithin(int seconds, const std::function<void()>& body);
 
+// An end of game as the core delivers it, with a level gain from previousLevel; returns how many callbacks got it.
+inline size_t EndGame(HostileCore& core, bool leveledUp = true, uint32_t previousLevel = 4) {
+    return core.Deliver(kEndOfGameEvent,
+                        core.values.ResourceEvent(kEndOfGameUri, "Create",
+                                                  core.values.Object({{"leveledUp", Values::Bool(leveledUp)},
+                                                                      {"previousLevel", Values::Unsigned(previousLevel)}})));
+}
+
 // A hostile core with the level-up plugin loaded and started; every resource it asks for at start is answered
 // "Not found" unless a test answers it first (in SetUpCore).
 class HostileTest : public ::testing::Test {
@@ -54,13 +62,7 @@ protected:
     Answer GetNotification(const std::string& pluginName) {
         return core.Call(core.FunctionFor(kGet, kNotificationsTemplate), kNotificationsPrefix + pluginName);
     }
-    // An end of game as the core delivers it.
-    size_t EndGame(bool leveledUp, uint32_t previousLevel) {
-        return core.Deliver(kEndOfGameEvent,
-                            core.values.ResourceEvent(kEndOfGameUri, "Create",
-                                                      core.values.Object({{"leveledUp", Values::Bool(leveledUp)},
-                                                                          {"previousLevel", Values::Unsigned(previousLevel)}})));
-    }
+    size_t EndGame(bool leveledUp, uint32_t previousLevel) { return Hostile::EndGame(core, leveledUp, previousLevel); }
     std::vector<std::string> EventNames() const {
         std::vector<std::string> names;
         for (const SentEvent& event : core.Events()) names.push_back(event.name);

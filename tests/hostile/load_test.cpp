@@ -75,5 +75,51 @@ TEST(HostileLoad, InitSubscribesTheServiceProxyEventsAndFetchesEveryResourceItFo
     for (const Subscription& subscription : core.Subscriptions()) EXPECT_EQ(subscription.pluginHandle, core.pluginHandle);
 }
 
+TEST(HostileLoad, InitWithoutACoreTableOrItsRequiredOperationsIsRefusedWithoutACall) {
+    const struct {
+        const char* what;
+        void (*spoil)(PluginCoreApi&);
+    } required[] = {
+        {"SendRequest", [](PluginCoreApi& api) { api.SendRequest = nullptr; }},
+        {"SendEvent", [](PluginCoreApi& api) { api.SendEvent = nullptr; }},
+        {"SubscribeEvent", [](PluginCoreApi& api) { api.SubscribeEvent = nullptr; }},
+        {"UnsubscribeEvent", [](PluginCoreApi& api) { api.UnsubscribeEvent = nullptr; }},
+    };
+    for (const auto& c : required) {
+        HostileCore core;
+        ASSERT_TRUE(core.Load());
+        c.spoil(core.Api());
+        EXPECT_EQ(core.Init(), 0) << c.what;
+        EXPECT_TRUE(core.Calls().empty()) << c.what;
+    }
+    HostileCore core;
+    ASSERT_TRUE(core.Load());
+    const PluginInitBlock noTable{nullptr, 5};
+    EXPECT_EQ(core.Init(&noTable), 0);
+    EXPECT_EQ(core.Init(nullptr), 0);
+    const PluginInitBlock init = core.InitBlock();
+    EXPECT_EQ(core.entryTable->Init(nullptr, &init), 0);
+    EXPECT_TRUE(core.Calls().empty());
+    // Refusals leave the instance as it was: a later Init with a whole table starts it.
+    EXPECT_EQ(core.Init(), 1);
+}
+
+TEST(HostileLoad, WithoutTheOptionalOperationsThePluginStillWorks) {
+    HostileCore core;
+    ASSERT_TRUE(core.Load());
+    core.Api().Yield = nullptr;
+    core.Api().BeginWait = nullptr;
+    core.Api().EndWait = nullptr;
+    core.Api().WriteLog = nullptr;
+    ASSERT_EQ(core.Init(), 1);
+    // A stream that makes the plugin wait between its pieces, and a missing queue list that it logs.
+    core.AnswerStream(kSpellsUri, {{"[{\"id\":4,\"summonerLevel\":5}", "]"}});
+    EXPECT_EQ(EndGame(core), 1u);
+    const std::vector<SentEvent> events = core.Events();
+    ASSERT_EQ(events.size(), 2u);
+    EXPECT_NE(events[0].payload.find("\"newSpells\":[4]"), std::string::npos) << events[0].payload;
+    EXPECT_TRUE(core.Logs().empty());
+}
+
 }  // namespace
 }  // namespace Hostile

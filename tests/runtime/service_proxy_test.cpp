@@ -29,7 +29,7 @@ TEST_F(ServiceProxy, InitSubscribesTheThreeEventsAsServiceProxyEvents) {
     for (size_t index = 0; index < 3; ++index) {
         EXPECT_EQ(core.subscriptions[index].name, names[index]);
         EXPECT_EQ(core.subscriptions[index].kind, static_cast<uint32_t>(PluginSubscribeServiceProxy));
-        EXPECT_EQ(core.subscriptions[index].context, plugin);
+        EXPECT_EQ(core.subscriptions[index].context, ValueOf(block.instance));
         EXPECT_EQ(core.subscriptions[index].pluginHandle, core.InitBlock().pluginHandle);
     }
 }
