@@ -46,7 +46,7 @@ Plugin::Plugin(std::string_view shortName, const PluginType& type)
 
 Plugin::~Plugin() {
     InstanceRegistry::Forget(*this);
-    logTarget_.reset();
+    StopPluginLogging(this);
     ReleaseLogger();
 }
 
@@ -98,7 +98,7 @@ bool Plugin::Load(PluginLoadBlock& block) {
 bool Plugin::Init(const PluginInitBlock& init) {
     if (!init.api || !HasRequiredOperations(*init.api)) return false;
     init_ = init;
-    StartPluginLogging(init_.api, logTarget_);
+    StartPluginLogging(this, init_.api);
     pluginHandle_ = init_.pluginHandle;
     if (!serviceProxySubscribed_) {
         for (const char* eventName : kServiceProxyEvents)

@@ -146,7 +146,6 @@ private:
     void* instanceHandle_ = nullptr;
     PluginInitBlock init_{};
     uint32_t pluginHandle_ = 0;
-    std::unique_ptr<PluginLogTarget> logTarget_;
     bool serviceProxySubscribed_ = false;
     SubscriptionTable subscriptions_;
     ServiceProxyTables serviceProxy_;
