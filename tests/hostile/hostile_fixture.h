@@ -62,7 +62,9 @@ protected:
     Answer GetNotification(const std::string& pluginName) {
         return core.Call(core.FunctionFor(kGet, kNotificationsTemplate), kNotificationsPrefix + pluginName);
     }
-    size_t EndGame(bool leveledUp, uint32_t previousLevel) { return Hostile::EndGame(core, leveledUp, previousLevel); }
+    size_t EndGame(bool leveledUp = true, uint32_t previousLevel = 4) {
+        return Hostile::EndGame(core, leveledUp, previousLevel);
+    }
     std::vector<std::string> EventNames() const {
         std::vector<std::string> names;
         for (const SentEvent& event : core.Events()) names.push_back(event.name);
