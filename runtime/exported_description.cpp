@@ -16,7 +16,10 @@ void ExportedDescription::CopyFrom(const PluginApiDescription& tables) {
 std::vector<void*> ExportedDescription::DispatchContexts() const {
     std::vector<void*> contexts;
     contexts.reserve(entries_.size());
-    for (const ApiFunctionEntry& entry : entries_) contexts.push_back(entry.function.dispatchContext);
+    for (const ApiFunctionEntry& entry : entries_) {
+        void* const context = entry.function.dispatchContext;  // a packed field: read by value
+        contexts.push_back(context);
+    }
     return contexts;
 }
 

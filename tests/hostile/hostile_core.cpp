@@ -81,9 +81,10 @@ nlohmann::json ToJson(const PluginValue& value, int depth) {
         case PluginValueBool:
             if (value.payload.boolean > 1) throw std::runtime_error("a bool of " + std::to_string(value.payload.boolean));
             return value.payload.boolean == 1;
-        case PluginValueSigned: return value.payload.i64;
-        case PluginValueUnsigned: return value.payload.u64;
-        case PluginValueFloat: return value.payload.f64;
+        // Packed fields, read by value.
+        case PluginValueSigned: return int64_t(value.payload.i64);
+        case PluginValueUnsigned: return uint64_t(value.payload.u64);
+        case PluginValueFloat: return double(value.payload.f64);
         case PluginValueBorrowedString:
         case PluginValueOwnedString: return TextOf(span.data, span.count, "a text");
         case PluginValueBorrowedBytes:
