@@ -8,6 +8,7 @@
 #include "platform/assertion.h"
 #include "platform/logger.h"
 #include "platform/memory_stats.h"
+#include "platform/plugin_log_target.h"
 #include "remoting/dispatch.h"
 #include "remoting/response_record.h"
 #include "runtime/instance_registry.h"

@@ -16,7 +16,6 @@
 #include "binding/property.h"
 #include "binding/registry.h"
 #include "platform/format.h"
-#include "platform/plugin_log_target.h"
 #include "remoting/method.h"
 #include "remoting/transport.h"
 #include "runtime/event_name.h"

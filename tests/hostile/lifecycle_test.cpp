@@ -1,11 +1,7 @@
 // The order of the entry table's calls as a careless core makes it: Destroy twice, calls after Destroy, Destroy while
-// a call of the plugin is still on the stack (inside the core's Yield, or from another thread), and the entry table
-// read once the instance is gone.
-#include <atomic>
-#include <condition_variable>
-#include <mutex>
+// a call of the plugin is still on the stack (inside the core's Yield), and the entry table read once the instance
+// is gone.
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "hostile_fixture.h"
@@ -112,37 +108,6 @@ TEST(HostileLifecycle, DestroyInsideTheCoresYieldWaitsForTheCallOnTheStack) {
     core.ClearRecords();
     core.Destroy();
     EXPECT_TRUE(core.Calls().empty());
-}
-
-TEST(HostileLifecycle, DestroyFromAnotherThreadDuringAYieldReturnsAndTheCallEndsTheInstance) {
-    HostileCore core;
-    ASSERT_TRUE(core.Start());
-    core.AnswerStream(kSpellsUri, {{"[", "]"}});
-    std::mutex mutex;
-    std::condition_variable changed;
-    bool yielding = false;
-    bool destroyReturned = false;
-    core.onYield = [&] {
-        std::unique_lock lock(mutex);
-        yielding = true;
-        changed.notify_all();
-        changed.wait(lock, [&] { return destroyReturned; });
-    };
-    std::thread game([&] { EndGame(core); });
-    {
-        std::unique_lock lock(mutex);
-        changed.wait(lock, [&] { return yielding; });
-    }
-    core.Destroy();  // must not wait for the yielding call: that call waits for this one to return
-    EXPECT_EQ(core.CountCalls("UnsubscribeEvent"), 0u);
-    {
-        std::lock_guard lock(mutex);
-        destroyReturned = true;
-    }
-    changed.notify_all();
-    game.join();
-    EXPECT_EQ(core.Events().size(), 2u);
-    EXPECT_EQ(core.CountCalls("UnsubscribeEvent"), kSubscribedEvents);
 }
 
 }  // namespace

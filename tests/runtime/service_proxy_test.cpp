@@ -1,3 +1,4 @@
+#include <atomic>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -182,6 +183,34 @@ TEST_F(ServiceProxy, FiledRepliesAreCountedInTheMemoryStatistics) {
     EXPECT_GE(LiveBytes(), before + 100 * payload.size());
     tables.Clear();
     EXPECT_LE(LiveBytes(), before + 1024) << "the tables gave back what they held";
+}
+
+// Replies, calls and handlers from several threads at once: every call is completed exactly once.
+TEST(ServiceProxyThreads, RepliesAndCallsFromManyThreads) {
+    constexpr int kThreads = 4;
+    constexpr int kKeys = 300;
+    ServiceProxyTables tables;
+    std::atomic<int> completed{0};
+    std::atomic<int> asyncHandled{0};
+    tables.SetAsyncHandler("store.buy", [&](const PluginServiceProxyResponse&) { ++asyncHandled; });
+    std::vector<std::thread> threads;
+    for (int t = 0; t < kThreads; ++t) {
+        threads.emplace_back([&, t] {
+            for (int index = 0; index < kKeys; ++index) {
+                const std::string key = "k-" + std::to_string(t) + "-" + std::to_string(index);
+                // Half the calls come before their reply, half after.
+                if (index % 2) tables.FileReply(key, Response(key));
+                tables.AddPendingCall(key, [&](const PluginServiceProxyResponse&) { ++completed; });
+                if (index % 2 == 0) tables.FileReply(key, Response(key));
+                tables.HandleAsyncReply("store.buy", Response(key));
+            }
+        });
+    }
+    for (std::thread& thread : threads) thread.join();
+    EXPECT_EQ(completed.load(), kThreads * kKeys);
+    EXPECT_EQ(asyncHandled.load(), kThreads * kKeys);
+    EXPECT_EQ(tables.PendingCallCount(), 0u);
+    EXPECT_EQ(tables.FiledReplyCount(), 0u);
 }
 
 }  // namespace
