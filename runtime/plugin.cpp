@@ -79,7 +79,7 @@ bool Plugin::Load(PluginLoadBlock& block) {
     coreVersion_ = core;
     name_.fullName = GetFullNameFromShortNameAndType(name_.shortName, name_.typeName);
     routeTags_ = {"Plugins", "Plugin " + name_.shortName};
-    RegisterRuntimeTypes(*transport_);
+    RegisterRuntimeTypes(transport_->Registry());
     RegisterApi();
     exportedDescription_.CopyFrom(transport_->BuildApiDescription());
     const std::vector<void*> contexts = exportedDescription_.DispatchContexts();
