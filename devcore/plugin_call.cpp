@@ -329,7 +329,8 @@ void KIV_CDECL TestCore::SendRequest(const PluginCoreApi* api, PluginResponseRec
         return;
     }
     CallResult result;
-    if (core.requestNesting_ == kMaxRequestNesting) {
+    const bool tooDeep = core.requestNesting_ == kMaxRequestNesting;
+    if (tooDeep) {
         const std::string text = who + "'s request " + title + " would nest requests between plugins " +
                                  std::to_string(kMaxRequestNesting + 1) + " deep; the core allows " +
                                  std::to_string(kMaxRequestNesting);
@@ -353,7 +354,7 @@ void KIV_CDECL TestCore::SendRequest(const PluginCoreApi* api, PluginResponseRec
     } else {
         answer += " " + ValueForStory(result.value, 160);
     }
-    core.Tell("  request " + title + " -> " + answer + " (from " + route->plugin->name + ")");
+    core.Tell("  request " + title + " -> " + answer + (tooDeep ? "" : " (from " + route->plugin->name + ")"));
 }
 
 }  // namespace Zarvo::DevCore

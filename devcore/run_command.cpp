@@ -2,12 +2,14 @@
 
 #include <sstream>
 
+#include "devcore/isolated_run.h"
 #include "devcore/scenario_player.h"
 #include "devcore/scenario_reader.h"
 
 namespace Zarvo::DevCore {
 
-ScenarioRun RunScenarioFile(const std::string& file, const RunOptions& options, std::ostream& out) {
+ScenarioRun RunScenarioFile(const std::string& file, const RunOptions& options, std::ostream& out,
+                            const PlayOptions* heard) {
     ScenarioRun run;
     Scenario scenario;
     std::string error;
@@ -16,7 +18,7 @@ ScenarioRun RunScenarioFile(const std::string& file, const RunOptions& options, 
         return run;
     }
     run.steps = scenario.steps.size();
-    PlayOptions play;
+    PlayOptions play = heard ? *heard : PlayOptions{};
     play.plugins = options.plugins;
     if (options.verbose) play.story = [&out](std::string_view line) { out << line << std::endl; };
     std::ostringstream report;
@@ -29,7 +31,8 @@ ScenarioRun RunScenarioFile(const std::string& file, const RunOptions& options, 
 int RunScenarios(const RunOptions& options, std::ostream& out) {
     size_t failed = 0;
     for (const std::string& file : options.scenarios) {
-        const ScenarioRun run = RunScenarioFile(file, options, out);
+        const ScenarioRun run =
+            options.isolated ? RunFileInChild(file, options, out) : RunScenarioFile(file, options, out);
         out << run.report;
         if (run.outcome == ScenarioRun::Outcome::Passed) {
             out << "PASS " << file << " (" << run.steps << (run.steps == 1 ? " step)" : " steps)") << std::endl;

@@ -10,10 +10,14 @@
 
 namespace Zarvo::DevCore {
 
+struct PlayOptions;
+
 struct RunOptions {
     std::vector<std::string> scenarios;  // the scenario files, in the order they run
     std::vector<std::string> plugins;    // loaded after each scenario's own
     bool verbose = false;                // tell the story of every step on the output
+    double stepTimeout = 5;              // seconds a step, the loading or the unloading may take
+    bool isolated = true;                // play each file in a child process of its own
 };
 
 // What playing one scenario file came to. It is plain data, so that a file can be played in another process and
@@ -25,8 +29,10 @@ struct ScenarioRun {
     size_t steps = 0;    // the scenario's steps
 };
 
-// Reads and plays one scenario file with a fresh core. The story, when asked for, is told on `out` as it happens.
-ScenarioRun RunScenarioFile(const std::string& file, const RunOptions& options, std::ostream& out);
+// Reads and plays one scenario file with a fresh core. The story, when asked for, is told on `out` as it happens,
+// each line flushed as it is written. `play` adds what the caller wants to hear of the play.
+ScenarioRun RunScenarioFile(const std::string& file, const RunOptions& options, std::ostream& out,
+                            const PlayOptions* play = nullptr);
 
 // Plays every scenario file in order and reports each on `out`. Returns the exit status: 0 when every scenario
 // passed, 1 when one did not.

@@ -40,7 +40,9 @@ TEST(PathTemplateTest, MatchesWholePathsAndMeasuresWhatTheParametersCaptured) {
         size_t captured = 99;
         const bool matched = PathTemplate(c.pathTemplate).Match(c.path, &captured);
         EXPECT_EQ(matched, c.captured.has_value()) << c.pathTemplate << " " << c.path;
-        if (matched && c.captured) EXPECT_EQ(captured, *c.captured) << c.pathTemplate << " " << c.path;
+        if (matched && c.captured) {
+            EXPECT_EQ(captured, *c.captured) << c.pathTemplate << " " << c.path;
+        }
     }
     EXPECT_FALSE(PathTemplate("/a/b").HasParameters());
     EXPECT_TRUE(PathTemplate("/a/{b}").HasParameters());
