@@ -264,8 +264,9 @@ void KIV_CDECL TestCore::SendRequest(const PluginCoreApi* api, PluginResponseRec
         const std::optional<std::string_view> path = PlainText(record.path);
         const std::optional<std::string_view> methodName = PlainText(record.methodName);
         url = path.value_or("");
-        title = std::string(record.method == kOtherMethod ? methodName.value_or("") : MethodName(record.method)) + " " +
-                url;
+        const std::string_view shownMethod =
+            record.method == kOtherMethod ? methodName.value_or("") : MethodName(record.method);
+        title = shownMethod.empty() ? url : std::string(shownMethod) + " " + url;
         if (!path) {
             problem = record.path ? "has " + NoNul("a path") : "has no path";
         } else if (record.method == 0 || record.method > kOtherMethod) {
@@ -280,7 +281,7 @@ void KIV_CDECL TestCore::SendRequest(const PluginCoreApi* api, PluginResponseRec
                       (record.itemCount > kMaxPairs ? " argument items" : " header pairs") +
                       ", more than the core's bound of " + Grouped(kMaxPairs);
         } else if ((record.itemCount > 0 && !record.items) || (record.headerCount > 0 && !record.headers)) {
-            problem = std::string("counts ") + (record.items ? "header pairs" : "argument items") +
+            problem = std::string("counts ") + (record.itemCount > 0 && !record.items ? "argument items" : "header pairs") +
                       " but has no storage for them (a null pointer)";
         } else if (record.bodyLength > 0 && !record.body) {
             problem = "has a body of " + Grouped(record.bodyLength) + " bytes with a null pointer";

@@ -11,8 +11,16 @@
 //   self-array, huge-array, huge-object, kind-77   /thing answers such a value
 //   no-free              /thing answers without a free routine
 //   cyclic-payload       /thing sends an event whose payload contains itself
+//   stream-overreport    /thing answers a stream whose read reports more bytes than the buffer holds
 //   request-loop         /thing and /loop request the peer's /loop
 //   event-storm          each ping heard is sent again
+//   event-throw          a ping heard throws
+//   own-thread           Init writes a log line from a thread of its own
+// and two that a plugin may mean, which the core only warns of:
+//   left-subscription    Destroy leaves the ping subscribed
+//   memory-growth        GetMemoryStats tells 500 bytes more live after Destroy than before Init
+// and one that keeps the contract at its edge:
+//   largest-tree         /thing answers an array of 999,999 numbers, a tree of as many values as the core takes
 #include <csignal>
 #include <cstdlib>
 #include <cstring>
@@ -47,8 +55,17 @@ PluginValueEntry someEntries[1];
 PluginValue kind77;
 PluginValueEntry kind77Data[1];
 PluginValueEntry cycle[1];
+PluginValue largest[999'999];
 
 void Crash() { std::raise(SIGSEGV); }
+
+uint8_t KIV_CDECL OverReport(void*, uint8_t*, uint32_t* count, uint8_t* moreToCome) {
+    *count = 5000;
+    *moreToCome = 0;
+    return 1;
+}
+
+void KIV_CDECL ReleaseNothing(void*) {}
 
 void Request(const char* path) {
     PluginRequestRecord request{};
@@ -86,6 +103,12 @@ void KIV_CDECL ServeThing(PluginResponseRecord* response, const PluginRequestRec
         response->result = Span(PluginValueObject, kind77Data, 1);
     }
     if (Is("no-free")) response->free = nullptr;
+    if (Is("largest-tree")) response->result = Span(PluginValueArray, largest, 999'999);
+    if (Is("stream-overreport")) {
+        response->result = PluginValue{};
+        response->streamRead = OverReport;
+        response->streamRelease = ReleaseNothing;
+    }
     if (Is("cyclic-payload")) {
         cycle[0] = {"self", Span(PluginValueObject, cycle, 1), 0};
         PluginEventRecord event{"OnJsonApiEvent_kiv-fake_v1_cycle", {}, 0, nullptr};
@@ -102,6 +125,7 @@ void KIV_CDECL ServeLoop(PluginResponseRecord* response, const PluginRequestReco
 }
 
 void KIV_CDECL HearPing(const PluginEventRecord* event) {
+    if (Is("event-throw")) throw std::logic_error("a ping was not expected");
     if (!Is("event-storm")) return;
     PluginEventRecord again{event->name, {}, 0, nullptr};
     initBlock->api->SendEvent(initBlock->api, &again);
@@ -128,14 +152,19 @@ uint8_t KIV_CDECL Init(void*, const PluginInitBlock* init) {
     const PluginEventCallback callback = Is("null-callback") ? nullptr : HearPing;
     init->api->SubscribeEvent(init->api, "OnJsonApiEvent_kiv-fake_v1_ping", handle, callback, nullptr,
                               PluginSubscribeResource);
+    if (Is("own-thread")) std::thread([init] { init->api->WriteLog(init->api, 0, "from a thread"); }).join();
     return 1;
 }
 
-void KIV_CDECL GetMemoryStats(void*, PluginMemoryStats* stats) { *stats = PluginMemoryStats{}; }
+void KIV_CDECL GetMemoryStats(void*, PluginMemoryStats* stats) {
+    static int calls = 0;
+    *stats = PluginMemoryStats{};
+    if (Is("memory-growth")) stats->bytesAllocated = calls++ == 0 ? 1000 : 1500;
+}
 
 void KIV_CDECL Destroy(void*) {
     if (Is("destroy-crash")) Crash();
-    if (initBlock && !Is("wrong-handle") && !Is("null-callback"))
+    if (initBlock && !Is("wrong-handle") && !Is("null-callback") && !Is("left-subscription"))
         initBlock->api->UnsubscribeEvent(initBlock->api, "OnJsonApiEvent_kiv-fake_v1_ping", initBlock->pluginHandle);
     initBlock = nullptr;
 }
