@@ -1,5 +1,6 @@
 // Calls of the loaded plugins' functions, by the core's user or by another plugin: routing by method and path
 // template, the request record as a core fills it, and the response read with the contract's checks and freed.
+#include <algorithm>
 #include <limits>
 
 #include "devcore/contract_bounds.h"
@@ -159,17 +160,21 @@ void TestCore::ReadResponse(const LoadedPlugin* plugin, const std::string& title
             }
         }
     }
-    if (response.streamRead && breaches.size() == breachesBefore) ReadStreamedBody(plugin, title, response, result);
+    auto failed = [&] {
+        return std::find_if(breaches.begin() + breachesBefore, breaches.end(), [](const ContractBreach& breach) {
+            return breach.severity == ContractBreach::Severity::Fail;
+        });
+    };
+    // A stream of a record that broke the contract is left alone: its callbacks may be as wrong.
+    if (response.streamRead && failed() == breaches.end()) ReadStreamedBody(plugin, title, response, result);
     result.status = result.recordStatus ? result.recordStatus : result.error.empty() ? 200 : 400;
-    for (size_t i = breachesBefore; i < breaches.size(); ++i)
-        if (breaches[i].severity == ContractBreach::Severity::Fail) {
-            result.breach = breaches[i].text;
-            result.status = result.recordStatus = 500;
-            result.error = result.breach;
-            result.value.Clear();
-            result.headers.clear();
-            break;
-        }
+    if (const auto breach = failed(); breach != breaches.end()) {
+        result.breach = breach->text;
+        result.status = result.recordStatus = 500;
+        result.error = result.breach;
+        result.value.Clear();
+        result.headers.clear();
+    }
 }
 
 CallResult TestCore::Dispatch(const Route& route, const PluginRequestRecord& record, const std::string& title) {

@@ -30,8 +30,9 @@ protected:
         PluginResponseRecord response{};
         api->SendRequest(api, &response, &request);
         std::string error = response.errorText ? response.errorText : "";
-        EXPECT_NE(response.free, nullptr);
-        if (response.free) response.free(&response);
+        const PluginResponseFree free = response.free;  // the record is packed: its fields are read by value
+        EXPECT_NE(free, nullptr);
+        if (free) free(&response);
         return error;
     }
     PluginRequestRecord Get(const char* path) const {
