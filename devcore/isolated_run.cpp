@@ -6,6 +6,7 @@
 #include <iostream>
 
 #include "devcore/scenario_player.h"
+#include "devcore/scenario_reader.h"
 #include "platform/system.h"
 #include "platform/system_process.h"
 
@@ -13,9 +14,10 @@ namespace Zarvo::DevCore {
 namespace {
 
 // The child's reports are frames "<kind> <payload length>\n<payload>":
-//   phase     the position of the part of the play that begins ("step 3 at story.yaml:12:5")
+//   phase     "<step, 0 while loading or unloading> <1 while loading, else 0>\n<position>": the part of the play
+//             that begins ("step 3 at story.yaml:12:5")
 //   activity  "" when the core runs no plugin's code, else "<0 or 1: reading>\n<plugin>\n<what>"
-//   result    "<outcome> <steps>\n<report>"
+//   result    "<outcome> <steps> <steps played> <failed step>\n<report>"
 void Send(intptr_t channel, std::string_view kind, std::string_view payload) {
     std::string frame(kind);
     frame += ' ';
@@ -59,6 +61,8 @@ std::string Seconds(double seconds) {
 // What the parent knows of the child's play so far.
 struct Heard {
     std::string position = "before the scenario began";
+    size_t step = 0;
+    bool loading = true;
     bool running = false;  // a plugin's code, rather than the core reading what a plugin handed over
     std::string plugin;    // empty when the core is in none of the plugins' business
     std::string what;
@@ -70,7 +74,11 @@ struct Heard {
 void Hear(Heard& heard, const std::string& kind, const std::string& payload) {
     heard.anything = true;
     if (kind == "phase") {
-        heard.position = payload;
+        int loading = 1;
+        std::sscanf(payload.c_str(), "%zu %d", &heard.step, &loading);
+        heard.loading = loading == 1;
+        const size_t newline = payload.find('\n');
+        heard.position = newline == std::string::npos ? "" : payload.substr(newline + 1);
     } else if (kind == "activity") {
         heard.plugin.clear();
         heard.what.clear();
@@ -82,10 +90,9 @@ void Hear(Heard& heard, const std::string& kind, const std::string& payload) {
     } else if (kind == "result") {
         const size_t newline = payload.find('\n');
         int outcome = 0;
-        size_t steps = 0;
-        std::sscanf(payload.c_str(), "%d %zu", &outcome, &steps);
+        std::sscanf(payload.c_str(), "%d %zu %zu %zu", &outcome, &heard.result.steps, &heard.result.stepsPlayed,
+                    &heard.result.failedStep);
         heard.result.outcome = static_cast<ScenarioRun::Outcome>(outcome);
-        heard.result.steps = steps;
         heard.result.report = newline == std::string::npos ? "" : payload.substr(newline + 1);
         heard.finished = true;
     }
@@ -111,6 +118,7 @@ ScenarioRun RunFileInChild(const std::string& file, const RunOptions& options, s
     if (!childrenStart) return RunScenarioFile(file, options, out);
     std::vector<std::string> arguments = {"run", file, "--step-timeout", std::to_string(options.stepTimeout)};
     for (const std::string& plugin : options.plugins) arguments.insert(arguments.end(), {"--plugin", plugin});
+    for (const std::string& filter : options.filters) arguments.insert(arguments.end(), {"--filter", filter});
     if (options.verbose) arguments.push_back("--verbose");
     out.flush();
     Platform::ChildProcess child;
@@ -141,14 +149,27 @@ ScenarioRun RunFileInChild(const std::string& file, const RunOptions& options, s
         }
     }
     const Platform::ChildProcess::Exit exit = child.Wait();
-    if (heard.finished && !exit.signalled && exit.code == 0) return heard.result;
+    if (heard.finished) {
+        if (exit.signalled || exit.code != 0) {
+            // After the play: a sanitizer's report at exit, say, which the error output shows.
+            if (heard.result.outcome == ScenarioRun::Outcome::Passed) heard.result.outcome = ScenarioRun::Outcome::Failed;
+            heard.result.report += "FAIL the core's process ended with " +
+                                   (exit.signalled ? exit.signal : "exit status " + std::to_string(exit.code)) +
+                                   " after its play, " + heard.position + "\n";
+        }
+        return heard.result;
+    }
     // A child that could not run this program ends with 127 before its first word.
     if (!heard.anything && !exit.signalled && exit.code == 127) {
         childrenStart = false;
         return RunScenarioFile(file, options, out);
     }
     ScenarioRun failed;
-    failed.outcome = ScenarioRun::Outcome::Failed;
+    failed.outcome = heard.loading ? ScenarioRun::Outcome::Error : ScenarioRun::Outcome::Failed;
+    failed.failedStep = heard.step;
+    // The child's count of the steps is lost with it.
+    std::string unread;
+    if (Scenario scenario; ReadScenario(file, scenario, unread)) failed.steps = failed.stepsPlayed = scenario.steps.size();
     const std::string what = hung            ? Hung(heard, options.stepTimeout)
                              : exit.signalled ? Crashed(heard, exit.signal)
                                               : "the core's process ended with exit status " +
@@ -159,7 +180,11 @@ ScenarioRun RunFileInChild(const std::string& file, const RunOptions& options, s
 
 int RunAsChild(const RunOptions& options, intptr_t channel, std::ostream& out) {
     PlayOptions play;
-    play.phase = [channel](const std::string& position) { Send(channel, "phase", OneLine(position)); };
+    bool loading = true;
+    play.phase = [channel, &loading](size_t step, const std::string& position) {
+        loading = loading && step == 0;
+        Send(channel, "phase", std::to_string(step) + (loading ? " 1\n" : " 0\n") + OneLine(position));
+    };
     play.activity = [channel](const PluginActivity* activity) {
         Send(channel, "activity",
              activity ? std::string(activity->reading ? "1" : "0") + "\n" + OneLine(activity->plugin) + "\n" +
@@ -170,7 +195,8 @@ int RunAsChild(const RunOptions& options, intptr_t channel, std::ostream& out) {
         const ScenarioRun run = RunScenarioFile(file, options, out, &play);
         out.flush();
         Send(channel, "result",
-             std::to_string(static_cast<int>(run.outcome)) + " " + std::to_string(run.steps) + "\n" + run.report);
+             std::to_string(static_cast<int>(run.outcome)) + " " + std::to_string(run.steps) + " " +
+                 std::to_string(run.stepsPlayed) + " " + std::to_string(run.failedStep) + "\n" + run.report);
     }
     return 0;
 }

@@ -35,6 +35,9 @@ TEST(PathTemplateTest, MatchesWholePathsAndMeasuresWhatTheParametersCaptured) {
         {"/a/}b", "/a/}b", 0},  // no "{": taken literally
         {"/a/{{id}", "/a/b", 1},
         {"/v1/{+path}/{name}", "/v1/a/b/c", 4},
+        {"/files/{+rest}", "/files/a\nb", std::nullopt},  // any text but a line break
+        {"/page{#frag}", "/page#a\rb", std::nullopt},
+        {"/a/{id}", "/a/b\nc", 3},  // a segment takes line breaks
     };
     for (const Case& c : cases) {
         size_t captured = 99;
