@@ -158,6 +158,20 @@ TEST(ContractBreach, TheLargestTreeTheBoundsAllowPasses) {
     EXPECT_TRUE(HasLine(run.output, "PASS largest.yaml (1 step)")) << run.output;
 }
 
+// Two plugins that answer each ping with a ping, each at most n times, make 2n deliveries: 10,000 settle.
+TEST(ContractBreach, EventsFromEventCallbacksSettleWithinTheirBound) {
+    const ScratchFolder scratch;
+    scratch.Write("ping.yaml", kPingStep);
+    for (const int sends : {4999, 5000, 5001}) {
+        const ProgramRun run = RunDevcore("run ping.yaml --plugin " + kBreach + " --plugin " + kPeer,
+                                          "KIV_FAKE_BREACH=event-storm KIV_FAKE_SENDS=" + std::to_string(sends),
+                                          scratch / "");
+        EXPECT_EQ(run.status, sends <= 5000 ? 0 : 1) << sends << "\n" << run.output;
+        EXPECT_EQ(run.output.find("did not settle after 10,000 deliveries") != std::string::npos, sends > 5000)
+            << sends << "\n" << run.output;
+    }
+}
+
 // A crash ends its file, not the run: the next file plays, and what the story told before the crash is kept.
 TEST(ContractBreach, TheRunGoesOnAfterACrashAndKeepsTheStoryToldBeforeIt) {
     if (kEmulated) GTEST_SKIP() << "no child process can be started under the emulator";

@@ -13,7 +13,7 @@
 //   cyclic-payload       /thing sends an event whose payload contains itself
 //   stream-overreport    /thing answers a stream whose read reports more bytes than the buffer holds
 //   request-loop         /thing and /loop request the peer's /loop
-//   event-storm          each ping heard is sent again
+//   event-storm          each ping heard is sent again (at most KIV_FAKE_SENDS times, when that is set)
 //   event-throw          a ping heard throws
 //   own-thread           Init writes a log line from a thread of its own
 // and two that a plugin may mean, which the core only warns of:
@@ -127,6 +127,10 @@ void KIV_CDECL ServeLoop(PluginResponseRecord* response, const PluginRequestReco
 void KIV_CDECL HearPing(const PluginEventRecord* event) {
     if (Is("event-throw")) throw std::logic_error("a ping was not expected");
     if (!Is("event-storm")) return;
+    static long sent = 0;
+    const char* limit = std::getenv("KIV_FAKE_SENDS");
+    if (limit && sent >= std::atol(limit)) return;
+    ++sent;
     PluginEventRecord again{event->name, {}, 0, nullptr};
     initBlock->api->SendEvent(initBlock->api, &again);
 }
