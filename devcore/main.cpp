@@ -6,6 +6,7 @@
 #include <string_view>
 
 #include "devcore/input_files.h"
+#include "devcore/isolated_run.h"
 #include "devcore/run_command.h"
 #include "devcore/serve.h"
 #include "devcore/terminal_colour.h"
@@ -20,7 +21,9 @@ constexpr const char* kRunHelp =
     "Each scenario file is played with a fresh core around the plugin libraries: those the scenario names under\n"
     "plugins: (relative to the file) and those given with --plugin (relative to the current folder). A folder\n"
     "stands for its *.yaml and *.yml files, sorted by name. Every file gets a PASS or FAIL line; a failed\n"
-    "expectation is shown as expected against got.\n"
+    "expectation is shown as expected against got, a plugin's breach of the contract by a sentence that names the\n"
+    "plugin. Each file is played in a process of its own: a plugin that crashes, aborts or takes longer than\n"
+    "--step-timeout over one step fails its scenario, and the run goes on with the next file.\n"
     "\n"
     "Exit status: 0 when every scenario passed, 1 when one failed or could not be played, 2 for a wrong command\n"
     "line or an input that cannot be read.";
@@ -87,6 +90,14 @@ int main(int argc, char** argv) {
                            : "it is auto, always or never, not " + value;
             },
             ""));
+    runCommand
+        ->add_option("--step-timeout", run.stepTimeout,
+                     "seconds a step may take before its plugin counts as hung (default 5)")
+        ->type_name("SECONDS")
+        ->check(CLI::PositiveNumber.description(""));
+    // A child process that plays one file for its parent and reports on the pipe given (see isolated_run.h).
+    intptr_t reportChannel = -1;
+    runCommand->add_option(kReportOption, reportChannel)->group("");
 
     ServeOptions serve;
     CLI::App* serveCommand = app.add_subcommand("serve", "serve the plugins' routes and a resource store over HTTP");
@@ -120,6 +131,7 @@ int main(int argc, char** argv) {
         run.colour = UseColour(colour == "always" ? ColourChoice::Always
                                 : colour == "never"  ? ColourChoice::Never
                                                      : ColourChoice::Auto);
+        if (reportChannel >= 0) return RunAsChild(run, reportChannel, std::cout);
         return RunScenarios(run, std::cout);
     }
     if (!CheckReadable(serve.plugins, error)) return UnreadableInput(error);

@@ -1,5 +1,6 @@
 // Calls of the loaded plugins' functions, by the core's user or by another plugin: routing by method and path
 // template, the request record as a core fills it, and the response read with the contract's checks and freed.
+#include <algorithm>
 #include <limits>
 
 #include "devcore/contract_bounds.h"
@@ -159,17 +160,21 @@ void TestCore::ReadResponse(const LoadedPlugin* plugin, const std::string& title
             }
         }
     }
-    if (response.streamRead && breaches.size() == breachesBefore) ReadStreamedBody(plugin, title, response, result);
+    auto failed = [&] {
+        return std::find_if(breaches.begin() + breachesBefore, breaches.end(), [](const ContractBreach& breach) {
+            return breach.severity == ContractBreach::Severity::Fail;
+        });
+    };
+    // A stream of a record that broke the contract is left alone: its callbacks may be as wrong.
+    if (response.streamRead && failed() == breaches.end()) ReadStreamedBody(plugin, title, response, result);
     result.status = result.recordStatus ? result.recordStatus : result.error.empty() ? 200 : 400;
-    for (size_t i = breachesBefore; i < breaches.size(); ++i)
-        if (breaches[i].severity == ContractBreach::Severity::Fail) {
-            result.breach = breaches[i].text;
-            result.status = result.recordStatus = 500;
-            result.error = result.breach;
-            result.value.Clear();
-            result.headers.clear();
-            break;
-        }
+    if (const auto breach = failed(); breach != breaches.end()) {
+        result.breach = breach->text;
+        result.status = result.recordStatus = 500;
+        result.error = result.breach;
+        result.value.Clear();
+        result.headers.clear();
+    }
 }
 
 CallResult TestCore::Dispatch(const Route& route, const PluginRequestRecord& record, const std::string& title) {
@@ -264,8 +269,9 @@ void KIV_CDECL TestCore::SendRequest(const PluginCoreApi* api, PluginResponseRec
         const std::optional<std::string_view> path = PlainText(record.path);
         const std::optional<std::string_view> methodName = PlainText(record.methodName);
         url = path.value_or("");
-        title = std::string(record.method == kOtherMethod ? methodName.value_or("") : MethodName(record.method)) + " " +
-                url;
+        const std::string_view shownMethod =
+            record.method == kOtherMethod ? methodName.value_or("") : MethodName(record.method);
+        title = shownMethod.empty() ? url : std::string(shownMethod) + " " + url;
         if (!path) {
             problem = record.path ? "has " + NoNul("a path") : "has no path";
         } else if (record.method == 0 || record.method > kOtherMethod) {
@@ -280,7 +286,7 @@ void KIV_CDECL TestCore::SendRequest(const PluginCoreApi* api, PluginResponseRec
                       (record.itemCount > kMaxPairs ? " argument items" : " header pairs") +
                       ", more than the core's bound of " + Grouped(kMaxPairs);
         } else if ((record.itemCount > 0 && !record.items) || (record.headerCount > 0 && !record.headers)) {
-            problem = std::string("counts ") + (record.items ? "header pairs" : "argument items") +
+            problem = std::string("counts ") + (record.itemCount > 0 && !record.items ? "argument items" : "header pairs") +
                       " but has no storage for them (a null pointer)";
         } else if (record.bodyLength > 0 && !record.body) {
             problem = "has a body of " + Grouped(record.bodyLength) + " bytes with a null pointer";
@@ -329,7 +335,8 @@ void KIV_CDECL TestCore::SendRequest(const PluginCoreApi* api, PluginResponseRec
         return;
     }
     CallResult result;
-    if (core.requestNesting_ == kMaxRequestNesting) {
+    const bool tooDeep = core.requestNesting_ == kMaxRequestNesting;
+    if (tooDeep) {
         const std::string text = who + "'s request " + title + " would nest requests between plugins " +
                                  std::to_string(kMaxRequestNesting + 1) + " deep; the core allows " +
                                  std::to_string(kMaxRequestNesting);
@@ -353,7 +360,7 @@ void KIV_CDECL TestCore::SendRequest(const PluginCoreApi* api, PluginResponseRec
     } else {
         answer += " " + ValueForStory(result.value, 160);
     }
-    core.Tell("  request " + title + " -> " + answer + " (from " + route->plugin->name + ")");
+    core.Tell("  request " + title + " -> " + answer + (tooDeep ? "" : " (from " + route->plugin->name + ")"));
 }
 
 }  // namespace Zarvo::DevCore

@@ -111,7 +111,8 @@ struct CallResult {
     // (status 405, error "Method not allowed").
     bool routed = false;
     // The status as an HTTP client sees it: the response's own status when it set one, else 200 on success and
-    // 400 on an error (the plugin refused the request's arguments or body).
+    // 400 on an error (the plugin refused the request's arguments or body); 500 when the plugin broke the contract
+    // in its answer (threw, or handed over a record the core refuses), with the breach as the error.
     uint32_t status = 0;
     uint32_t recordStatus = 0;  // the status as the response record carried it, 0 when the plugin set none
     BindingProperty value;      // the response's value (Null when none); a streamed JSON body read into a tree
@@ -168,7 +169,9 @@ public:
     std::vector<std::string> LoadedPlugins() const;
 
     // Calls a loaded plugin's function, chosen by method and path template from the plugins' API descriptions,
-    // through its dispatch callback; the response is read and freed through its free routine.
+    // through its dispatch callback; the response is read with the contract's checks and freed through its free
+    // routine. A request that a plugin sends to another plugin's function goes the same way, and the sender gets
+    // the answer in records of the core's own.
     CallResult Call(const CallRequest& request);
     // Whether a loaded plugin serves the path, by any method.
     bool Serves(std::string_view path) const;
