@@ -14,6 +14,7 @@ namespace Zarvo::DevCore {
 struct TestCore::Route {
     const ApiFunctionEntry* entry;
     RemotingRoute pattern;  // the entry's path template, or the function's name when the entry has no path
+    std::string pathTemplate;  // that template as written
     uint32_t method;        // 0 accepts every method
     std::string methodName;  // compared when the method is 8
     LoadedPlugin* plugin;
@@ -27,6 +28,8 @@ struct TestCore::LoadedPlugin {
     ApiTable table{};
     PluginInitBlock init{};  // the plugin keeps its address
     std::vector<Route> routes;
+    // Why the core no longer calls this plugin (it did not return from a call, say); empty while it does.
+    std::string setAside;
 };
 
 }  // namespace Zarvo::DevCore

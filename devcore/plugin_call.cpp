@@ -1,8 +1,10 @@
 // Calls of the loaded plugins' functions: routing by method and path template, the request record as a core fills
 // it, and the response read and freed.
+#include <algorithm>
 #include <limits>
 
 #include "devcore/loaded_plugin.h"
+#include "devcore/plugin_call_watch.h"
 #include "devcore/story_text.h"
 #include "formats/json_reader.h"
 #include "formats/plugin_value.h"
@@ -30,8 +32,11 @@ struct RequestStorage {
     }
 };
 
-// Reads a streamed body to its end and releases the stream; returns false with the reason on failure.
-bool ReadStreamedBody(PluginResponseRecord& response, std::string& body, std::string& error) {
+// Reads a streamed body to its end and releases the stream; returns false with the reason on failure. `plugin` and
+// `request` say whose stream it is, for the watcher of the calls.
+bool ReadStreamedBody(PluginResponseRecord& response, std::string& body, std::string& error, std::string_view plugin,
+                      std::string_view request) {
+    const std::string readCall = "its stream read for " + std::string(request);
     const PluginStreamRead read = response.streamRead;
     const PluginStreamRelease release = response.streamRelease;
     void* const stream = response.stream;
@@ -40,7 +45,12 @@ bool ReadStreamedBody(PluginResponseRecord& response, std::string& body, std::st
     int emptyReads = 0;
     for (uint8_t moreToCome = 1; moreToCome;) {
         uint32_t count = sizeof buffer;
-        if (!read(stream, buffer, &count, &moreToCome)) {
+        bool readOk;
+        {
+            const PluginCallScope scope(plugin, readCall);
+            readOk = read(stream, buffer, &count, &moreToCome);
+        }
+        if (!readOk) {
             error = "Stream read error";
             ok = false;
             break;
@@ -63,12 +73,15 @@ bool ReadStreamedBody(PluginResponseRecord& response, std::string& body, std::st
             break;
         }
     }
-    if (release) release(stream);
+    if (release) {
+        const PluginCallScope scope(plugin, "its stream release for " + std::string(request));
+        release(stream);
+    }
     response.stream = nullptr;
     return ok;
 }
 
-CallResult ReadResponse(PluginResponseRecord& response) {
+CallResult ReadResponse(PluginResponseRecord& response, std::string_view plugin, std::string_view request) {
     CallResult result;
     result.routed = true;
     result.recordStatus = response.status;
@@ -88,7 +101,7 @@ CallResult ReadResponse(PluginResponseRecord& response) {
     }
     if (response.streamRead) {
         std::string streamError;
-        if (!ReadStreamedBody(response, result.streamed, streamError)) {
+        if (!ReadStreamedBody(response, result.streamed, streamError, plugin, request)) {
             if (result.error.empty()) result.error = streamError;
         } else if (BindingResult parsed = ParseJson(result.streamed); parsed.ok) {
             result.value = std::move(parsed.value);
@@ -126,6 +139,35 @@ const TestCore::Route* TestCore::FindRoute(uint32_t method, std::string_view met
     return taken;
 }
 
+std::vector<std::string> TestCore::MethodsServing(std::string_view path) const {
+    std::vector<std::string> methods;
+    for (const auto& plugin : plugins_) {
+        for (const Route& route : plugin->routes) {
+            TextMap captured;
+            if (!route.pattern.MatchPath(path, captured)) continue;
+            const std::string name(route.method == static_cast<uint32_t>(Method::Other)
+                                       ? std::string_view(route.methodName)
+                                       : MethodName(MethodFromCode(route.method)));
+            if (!name.empty() && std::find(methods.begin(), methods.end(), name) == methods.end())
+                methods.push_back(name);
+        }
+    }
+    return methods;
+}
+
+std::vector<ServedRoute> TestCore::Routes() const {
+    std::vector<ServedRoute> routes;
+    for (const auto& plugin : plugins_) {
+        for (const Route& route : plugin->routes) {
+            const std::string_view method = route.method == static_cast<uint32_t>(Method::Other)
+                                                ? std::string_view(route.methodName)
+                                                : MethodName(MethodFromCode(route.method));
+            routes.push_back({plugin->name, method.empty() ? "*" : std::string(method), route.pathTemplate});
+        }
+    }
+    return routes;
+}
+
 bool TestCore::Serves(std::string_view path) const {
     bool served = false;
     FindRoute(0, {}, path, 0, &served);
@@ -146,6 +188,15 @@ CallResult TestCore::Call(const CallRequest& request) {
         CallResult result;
         result.status = pathServed ? 405 : 404;
         result.error = pathServed ? "Method not allowed" : "Not found";
+        if (pathServed) result.allowed = MethodsServing(request.path);
+        Tell("< " + CallResultForStory(result));
+        return result;
+    }
+    if (!route->plugin->setAside.empty()) {
+        CallResult result;
+        result.routed = true;
+        result.status = 503;
+        result.error = route->plugin->setAside;
         Tell("< " + CallResultForStory(result));
         return result;
     }
@@ -171,10 +222,18 @@ CallResult TestCore::Call(const CallRequest& request) {
     record.requestId = NextRequestId();
     record.methodName = method == static_cast<uint32_t>(Method::Other) ? request.method.c_str() : nullptr;
 
+    const std::string shown = request.method + " " + storage.target;
+    const std::string_view plugin = route->plugin->name;
     PluginResponseRecord response{};
-    route->entry->dispatch(&response, &record);
-    CallResult result = ReadResponse(response);
-    if (response.free) response.free(&response);
+    {
+        const PluginCallScope scope(plugin, "its dispatch callback for " + shown);
+        route->entry->dispatch(&response, &record);
+    }
+    CallResult result = ReadResponse(response, plugin, shown);
+    if (response.free) {
+        const PluginCallScope scope(plugin, "its response's free routine for " + shown);
+        response.free(&response);
+    }
     Tell("< " + CallResultForStory(result));
     return result;
 }

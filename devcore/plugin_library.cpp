@@ -4,6 +4,7 @@
 #include <algorithm>
 
 #include "devcore/loaded_plugin.h"
+#include "devcore/plugin_call_watch.h"
 
 namespace Zarvo::DevCore {
 namespace {
@@ -56,7 +57,10 @@ bool TestCore::Load(const std::string& libraryPath, std::string* error) {
     }
 
     PluginLoadBlock block{kCoreApiMajor, kCoreApiMinor, kCoreApiPatch, nullptr, nullptr, nullptr, nullptr};
-    load(&block);
+    {
+        const PluginCallScope scope(FileName(libraryPath), "its entry point " + symbol);
+        load(&block);
+    }
     // The block is packed: its fields are read by value.
     const PluginEntryTable* const entryTable = block.entryTable;
     void* const instance = block.instance;
@@ -72,7 +76,10 @@ bool TestCore::Load(const std::string& libraryPath, std::string* error) {
         return fail(name + ": the entry table lacks Init or Destroy");
     }
     if (block.versionMajor != kCoreApiMajor) {
-        entryTable->Destroy(instance);
+        {
+            const PluginCallScope scope(name, "Destroy");
+            entryTable->Destroy(instance);
+        }
         dlclose(library);
         return fail(name + " speaks plugin API " + Version(block.versionMajor, block.versionMinor, block.versionPatch) +
                     ", this core " + Version(kCoreApiMajor, kCoreApiMinor, kCoreApiPatch));
@@ -92,15 +99,20 @@ bool TestCore::Load(const std::string& libraryPath, std::string* error) {
             const char* const functionName = function->function.name;
             const char* const methodName = function->methodName;
             const std::string_view pathTemplate = path && *path ? path : functionName ? functionName : "";
-            plugin->routes.push_back(
-                {function, RemotingRoute(nullptr, nullptr, pathTemplate), function->method,
-                 methodName ? methodName : "", plugin.get()});
+            plugin->routes.push_back({function, RemotingRoute(nullptr, nullptr, pathTemplate),
+                                      std::string(pathTemplate), function->method, methodName ? methodName : "",
+                                      plugin.get()});
         }
     }
     LoadedPlugin& loaded = *plugins_.emplace_back(std::move(plugin));
     Tell("  load    " + name + " " + Version(block.versionMajor, block.versionMinor, block.versionPatch) + " from " +
          libraryPath + ", " + std::to_string(loaded.routes.size()) + " functions");
-    if (!entryTable->Init(instance, &loaded.init)) {
+    bool initialised;
+    {
+        const PluginCallScope scope(name, "Init");
+        initialised = entryTable->Init(instance, &loaded.init);
+    }
+    if (!initialised) {
         Unload(loaded);
         plugins_.pop_back();
         return fail(name + ": Init failed");
@@ -109,11 +121,28 @@ bool TestCore::Load(const std::string& libraryPath, std::string* error) {
 }
 
 void TestCore::Unload(LoadedPlugin& plugin) {
-    plugin.entryTable->Destroy(plugin.instance);
+    if (!plugin.setAside.empty()) {
+        // Its instance may still be running a call that never returned: it is neither destroyed nor closed.
+        Tell("  unload  " + plugin.name + " skipped: " + plugin.setAside);
+        return;
+    }
+    {
+        const PluginCallScope scope(plugin.name, "Destroy");
+        plugin.entryTable->Destroy(plugin.instance);
+    }
     // Callbacks left subscribed would point into the closed library.
     std::erase_if(subscriptions, [&](const Subscription& s) { return s.pluginHandle == plugin.init.pluginHandle; });
     dlclose(plugin.library);
     Tell("  unload  " + plugin.name);
+}
+
+void TestCore::SetAside(std::string_view pluginName, std::string reason) {
+    for (const auto& plugin : plugins_) {
+        if (plugin->name != pluginName || !plugin->setAside.empty()) continue;
+        plugin->setAside = std::move(reason);
+        Tell("  aside   " + plugin->name + ": " + plugin->setAside);
+        return;
+    }
 }
 
 std::vector<std::string> TestCore::LoadedPlugins() const {

@@ -2,6 +2,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "devcore/plugin_call_watch.h"
 #include "devcore/story_text.h"
 #include "devcore/test_core.h"
 #include "formats/json_reader.h"
@@ -29,6 +30,7 @@ struct Stream {
 };
 
 uint8_t KIV_CDECL ReadStream(void* object, uint8_t* buffer, uint32_t* count, uint8_t* moreToCome) {
+    const CoreEntryScope crossing;
     auto& stream = *static_cast<Stream*>(object);
     const int read = stream.reads++;
     ++stream.core->streamReads;
@@ -49,6 +51,7 @@ uint8_t KIV_CDECL ReadStream(void* object, uint8_t* buffer, uint32_t* count, uin
 }
 
 void KIV_CDECL ReleaseStream(void* object) {
+    const CoreEntryScope crossing;
     auto* stream = static_cast<Stream*>(object);
     ++stream->core->streamsReleased;
     stream->core->calls.push_back("StreamRelease");
@@ -58,6 +61,7 @@ void KIV_CDECL ReleaseStream(void* object) {
 size_t freedResponses = 0;
 
 void KIV_CDECL FreeResponse(PluginResponseRecord* response) {
+    const CoreEntryScope crossing;
     ++freedResponses;
     ClearPluginValue(response->result);
     Release(response->errorText);
@@ -109,8 +113,15 @@ void TestCore::SetInvalidValue(std::string url, uint32_t kind) {
 void TestCore::Remove(const std::string& url) { resources_.erase(url); }
 
 void TestCore::Put(std::string uri, const BindingProperty& value, std::string_view eventType) {
+    Store("PUT", std::move(uri), value, eventType);
+}
+
+void TestCore::Post(std::string uri, const BindingProperty& value) { Store("POST", std::move(uri), value, "Create"); }
+
+void TestCore::Store(std::string_view method, std::string uri, const BindingProperty& value,
+                     std::string_view eventType) {
     Entry entry(*this);
-    Tell("> PUT " + uri + " " + ValueForStory(value));
+    Tell("> " + std::string(method) + " " + uri + " " + ValueForStory(value));
     if (eventType.empty()) eventType = IsStored(uri) ? "Update" : "Create";
     SetValue(uri, value);
     DeliverResourceEvent(uri, eventType, value);
@@ -177,6 +188,14 @@ CallResult TestCore::FetchQuietly(const std::string& uri) const {
             break;
     }
     return result;
+}
+
+void TestCore::AnswerSetAside(PluginResponseRecord& response, const std::string& reason) {
+    response = PluginResponseRecord{};
+    response.free = FreeResponse;
+    response.errorText = Duplicate(reason.c_str());
+    response.errorFlag = 1;
+    response.status = 503;
 }
 
 std::string TestCore::AnswerFromStore(PluginResponseRecord& response, const std::string& url) {

@@ -4,6 +4,7 @@
 
 #include "devcore/json_text.h"
 #include "devcore/loaded_plugin.h"
+#include "devcore/plugin_call_watch.h"
 #include "devcore/story_text.h"
 #include "formats/plugin_value.h"
 #include "remoting/method.h"
@@ -65,13 +66,30 @@ size_t TestCore::DeliverEvent(std::string_view name, const BindingProperty& payl
     for (const Subscription& s : subscriptions)
         if (s.name == name && (exceptHandle == 0 || s.pluginHandle != exceptHandle)) targets.push_back(s);
     const std::string text(name);
+    const std::string call = "its event callback for " + text;
+    size_t delivered = 0;
     for (const Subscription& s : targets) {
+        const LoadedPlugin* const plugin = PluginOfHandle(s.pluginHandle);
+        if (plugin && !plugin->setAside.empty()) {
+            Tell("  skip    " + text + " to " + plugin->name + ", set aside");
+            continue;
+        }
         PluginEventRecord record{text.c_str(), {}, 0, s.context};
         ToPluginValue(record.payload, payload, registry);
-        s.callback(&record);
+        {
+            const PluginCallScope scope(plugin ? std::string_view(plugin->name) : std::string_view(), call);
+            s.callback(&record);
+        }
         ClearPluginValue(record.payload);
+        ++delivered;
     }
-    return targets.size();
+    return delivered;
+}
+
+const TestCore::LoadedPlugin* TestCore::PluginOfHandle(uint32_t handle) const {
+    for (const auto& plugin : plugins_)
+        if (plugin->init.pluginHandle == handle) return plugin.get();
+    return nullptr;
 }
 
 void TestCore::DeliverQueuedEvents() {
@@ -91,6 +109,7 @@ bool TestCore::IsSubscribed(std::string_view eventName) const {
 
 void KIV_CDECL TestCore::SendRequest(const PluginCoreApi* api, PluginResponseRecord* response,
                                      const PluginRequestRecord* request) {
+    const CoreEntryScope crossing;
     TestCore& core = From(api);
     Entry entry(core);
     std::string url = request->path ? request->path : "";
@@ -114,11 +133,21 @@ void KIV_CDECL TestCore::SendRequest(const PluginCoreApi* api, PluginResponseRec
     const std::string_view path = std::string_view(url).substr(0, url.find('?'));
     bool pathServed = false;
     if (const Route* route = core.FindRoute(method, methodName ? methodName : "", path, HandleOf(api), &pathServed)) {
+        if (!route->plugin->setAside.empty()) {
+            core.AnswerSetAside(*response, route->plugin->setAside);
+            core.Tell("  request " + std::string(shownMethod) + " " + url + " -> 503 " + route->plugin->setAside +
+                      " (from " + route->plugin->name + ")");
+            return;
+        }
         PluginRequestRecord forwarded = *request;
         forwarded.dispatchContext = route->entry->function.dispatchContext;
         forwarded.requestId = core.NextRequestId();
         *response = PluginResponseRecord{};
-        route->entry->dispatch(response, &forwarded);
+        {
+            const PluginCallScope scope(route->plugin->name,
+                                        "its dispatch callback for " + std::string(shownMethod) + " " + url);
+            route->entry->dispatch(response, &forwarded);
+        }
         const uint32_t status = response->status;
         const char* const error = response->errorText;
         std::string answer = std::to_string(status);
@@ -142,6 +171,7 @@ void KIV_CDECL TestCore::SendRequest(const PluginCoreApi* api, PluginResponseRec
 }
 
 void KIV_CDECL TestCore::SendEvent(const PluginCoreApi* api, const PluginEventRecord* event) {
+    const CoreEntryScope crossing;
     TestCore& core = From(api);
     SentEvent sent{event->name ? event->name : "", {}, std::string(PluginName(api))};
     std::string error;
@@ -163,6 +193,7 @@ void KIV_CDECL TestCore::SendEvent(const PluginCoreApi* api, const PluginEventRe
 
 void KIV_CDECL TestCore::SubscribeEvent(const PluginCoreApi* api, const char* name, uint32_t pluginHandle,
                                         PluginEventCallback callback, void* context, uint32_t kind) {
+    const CoreEntryScope crossing;
     TestCore& core = From(api);
     const std::string text = name ? name : "";
     core.calls.push_back("SubscribeEvent " + text + " " + std::to_string(kind));
@@ -171,6 +202,7 @@ void KIV_CDECL TestCore::SubscribeEvent(const PluginCoreApi* api, const char* na
 }
 
 void KIV_CDECL TestCore::UnsubscribeEvent(const PluginCoreApi* api, const char* name, uint32_t pluginHandle) {
+    const CoreEntryScope crossing;
     TestCore& core = From(api);
     const std::string text = name ? name : "";
     core.calls.push_back("UnsubscribeEvent " + text);
@@ -179,15 +211,23 @@ void KIV_CDECL TestCore::UnsubscribeEvent(const PluginCoreApi* api, const char* 
                   [&](const Subscription& s) { return s.name == text && s.pluginHandle == pluginHandle; });
 }
 
-void KIV_CDECL TestCore::Yield(const PluginCoreApi* api) { From(api).calls.push_back("Yield"); }
+void KIV_CDECL TestCore::Yield(const PluginCoreApi* api) {
+    const CoreEntryScope crossing;
+    From(api).calls.push_back("Yield");
+}
 
 void KIV_CDECL TestCore::BeginWait(const PluginCoreApi* api, const char* label, uint32_t zero) {
+    const CoreEntryScope crossing;
     From(api).calls.push_back("BeginWait " + std::string(label ? label : "") + " " + std::to_string(zero));
 }
 
-void KIV_CDECL TestCore::EndWait(const PluginCoreApi* api) { From(api).calls.push_back("EndWait"); }
+void KIV_CDECL TestCore::EndWait(const PluginCoreApi* api) {
+    const CoreEntryScope crossing;
+    From(api).calls.push_back("EndWait");
+}
 
 void KIV_CDECL TestCore::WriteLog(const PluginCoreApi* api, int32_t level, const char* text) {
+    const CoreEntryScope crossing;
     TestCore& core = From(api);
     LogLine& line = core.logs.emplace_back(LogLine{level, text ? text : "", std::string(PluginName(api))});
     std::string told = "  log     " + LogLevelName(level);

@@ -100,6 +100,14 @@ struct CallResult {
     std::string error;          // the response's error text, empty when none
     std::string streamed;       // a streamed body as read, empty when the body was not streamed
     std::vector<std::pair<std::string, std::string>> headers;  // the response's header pairs
+    std::vector<std::string> allowed;  // status 405: the methods the path is served for ("GET", "POST", ...)
+};
+
+// One function of a loaded plugin, as the core routes to it.
+struct ServedRoute {
+    std::string plugin;  // the plugin's short name
+    std::string method;  // "GET", "POST", ..., the method's own name, or "*" when it takes every method
+    std::string path;    // the path template, or the function's name when the entry has no path
 };
 
 class TestCore {
@@ -128,6 +136,8 @@ public:
     // Delete removes a stored URI and delivers the Delete event; it returns false, delivering nothing, when the URI
     // was not stored.
     void Put(std::string uri, const BindingProperty& value, std::string_view eventType = {});
+    // Stores the value as Put does, always with the Create event, and tells it as a POST.
+    void Post(std::string uri, const BindingProperty& value);
     bool Delete(const std::string& uri);
     bool IsStored(std::string_view uri) const { return resources_.find(uri) != resources_.end(); }
     // A GET of the URI answered from the store as a plugin would receive it (404 "Not found" when absent).
@@ -145,12 +155,20 @@ public:
     bool Load(const std::string& libraryPath, std::string* error);
     // The short names of the loaded plugins, in load order.
     std::vector<std::string> LoadedPlugins() const;
+    // Stops calling the loaded plugin: its routes answer 503 with the reason, to HTTP clients and to other plugins,
+    // it gets no more events, and it is neither destroyed nor closed with the core (it may still be inside a call
+    // that never returned). A plugin already set aside keeps its first reason.
+    void SetAside(std::string_view pluginName, std::string reason);
 
     // Calls a loaded plugin's function, chosen by method and path template from the plugins' API descriptions,
     // through its dispatch callback; the response is read and freed through its free routine.
     CallResult Call(const CallRequest& request);
     // Whether a loaded plugin serves the path, by any method.
     bool Serves(std::string_view path) const;
+    // The methods the loaded plugins serve the path for, in the order of their routes.
+    std::vector<std::string> MethodsServing(std::string_view path) const;
+    // Every function of the loaded plugins that the core can call, in load order.
+    std::vector<ServedRoute> Routes() const;
 
     // The story: when set, every load, WriteLog line, event sent, subscription and unsubscription, request a plugin
     // sends, Put/Delete and every Call with its result is written as one readable line.
@@ -213,6 +231,10 @@ private:
     static void KIV_CDECL WriteLog(const PluginCoreApi* api, int32_t level, const char* text);
 
     CallResult FetchQuietly(const std::string& uri) const;
+    void Store(std::string_view method, std::string uri, const BindingProperty& value, std::string_view eventType);
+    // Fills a response to a request for a set-aside plugin's route: 503 and the reason.
+    void AnswerSetAside(PluginResponseRecord& response, const std::string& reason);
+    const LoadedPlugin* PluginOfHandle(uint32_t handle) const;
     // Answers a plugin's request from the store; returns the answer in a few words.
     std::string AnswerFromStore(PluginResponseRecord& response, const std::string& url);
     // The route of a loaded plugin other than the sender that serves the request, or null.

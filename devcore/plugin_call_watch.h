@@ -1,0 +1,59 @@
+// The crossings between the core and its plugins, as a watcher on the crossing thread sees them: each call into a
+// plugin and its return, each call of a plugin into the core and its return. `serve` watches its core thread this
+// way to find a plugin that does not return, and to keep a thread it gave up on from touching the core again.
+#pragma once
+
+#include <string_view>
+
+namespace Zarvo::DevCore {
+
+class PluginCallWatcher {
+public:
+    virtual ~PluginCallWatcher() = default;
+    // Before the core calls into `plugin`; `call` says what is called ("its dispatch callback for GET /a"). Both
+    // texts stay valid only during the call.
+    virtual void Entering(std::string_view plugin, std::string_view call) = 0;
+    // After that call returned. May keep the thread here for good.
+    virtual void Returned() = 0;
+    // When a plugin calls the core, and when the core returns to it. CoreEntered may keep the thread here for good.
+    virtual void CoreEntered() = 0;
+    virtual void CoreLeft() = 0;
+};
+
+// The watcher of the calling thread's crossings; none unless set. The watcher must outlive the thread's crossings.
+void WatchThisThread(PluginCallWatcher* watcher);
+PluginCallWatcher* ThisThreadWatcher();
+
+// Marks one call into a plugin for the thread's watcher, from construction to destruction.
+class PluginCallScope {
+public:
+    PluginCallScope(std::string_view plugin, std::string_view call) : watcher_(ThisThreadWatcher()) {
+        if (watcher_) watcher_->Entering(plugin, call);
+    }
+    ~PluginCallScope() {
+        if (watcher_) watcher_->Returned();
+    }
+    PluginCallScope(const PluginCallScope&) = delete;
+    PluginCallScope& operator=(const PluginCallScope&) = delete;
+
+private:
+    PluginCallWatcher* watcher_;
+};
+
+// Marks one call of a plugin into the core, from construction to destruction.
+class CoreEntryScope {
+public:
+    CoreEntryScope() : watcher_(ThisThreadWatcher()) {
+        if (watcher_) watcher_->CoreEntered();
+    }
+    ~CoreEntryScope() {
+        if (watcher_) watcher_->CoreLeft();
+    }
+    CoreEntryScope(const CoreEntryScope&) = delete;
+    CoreEntryScope& operator=(const CoreEntryScope&) = delete;
+
+private:
+    PluginCallWatcher* watcher_;
+};
+
+}  // namespace Zarvo::DevCore
