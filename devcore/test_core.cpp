@@ -19,9 +19,7 @@ TestCore::TestCore()
 
 TestCore::~TestCore() {
     Entry entry(*this);
-    while (!plugins_.empty()) {
-        Unload(*plugins_.back());
-        plugins_.pop_back();
+    while (UnloadNewest()) {
     }
 }
 

@@ -159,6 +159,9 @@ public:
     // it gets no more events, and it is neither destroyed nor closed with the core (it may still be inside a call
     // that never returned). A plugin already set aside keeps its first reason.
     void SetAside(std::string_view pluginName, std::string reason);
+    // Calls Destroy on the newest loaded plugin (unless it is set aside) and closes its library; false when no
+    // plugin is left. The plugin is no longer loaded even when its Destroy does not return.
+    bool UnloadNewest();
 
     // Calls a loaded plugin's function, chosen by method and path template from the plugins' API descriptions,
     // through its dispatch callback; the response is read and freed through its free routine.
