@@ -19,7 +19,10 @@ struct ExpectedValue {
     bool partial = false;
 };
 
+// What a request expects of its response. A step that writes neither status nor error expects a success: a 2xx
+// status and no error text.
 struct ExpectedResponse {
+    bool any = false;  // `response: any`: every response is accepted
     std::optional<uint32_t> status;
     std::optional<std::string> error;
     std::optional<ExpectedValue> value;
@@ -49,7 +52,7 @@ struct Step {
     uint32_t status = 0;              // Fail
     std::string error;                // Fail
     CallRequest request;              // Request
-    std::optional<ExpectedResponse> response;  // Request
+    ExpectedResponse response;        // Request
 
     // The events that the plugins sent and the lines they logged during the step, all of them and in order.
     std::optional<std::vector<ExpectedEvent>> events;

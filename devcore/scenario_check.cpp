@@ -31,7 +31,12 @@ std::string Count(size_t count, const char* what) {
 }
 
 std::optional<Mismatch> CheckResponse(const ExpectedResponse& expected, const CallResult& got) {
+    if (expected.any) return std::nullopt;
     const std::string error = got.error.empty() ? "" : " with the error " + Quoted(got.error);
+    const bool succeeded = got.status >= 200 && got.status <= 299 && got.error.empty();
+    if (!expected.status && !expected.error && !succeeded)
+        return Mismatch{"the request failed; a step that gives no status: or error: expects a success",
+                        "a success: status 2xx, no error", std::to_string(got.status) + error};
     if (expected.status && *expected.status != got.status)
         return Mismatch{"the response's status", std::to_string(*expected.status), std::to_string(got.status) + error};
     if (expected.error && *expected.error != got.error)
@@ -106,7 +111,7 @@ std::vector<Mismatch> CheckStep(const Step& step, const CallResult* result, std:
     auto add = [&](std::optional<Mismatch> mismatch) {
         if (mismatch) mismatches.push_back(std::move(*mismatch));
     };
-    if (step.response && result) add(CheckResponse(*step.response, *result));
+    if (result) add(CheckResponse(step.response, *result));
     if (step.events) add(CheckEvents(*step.events, events));
     if (step.logs) add(CheckLogs(*step.logs, logs));
     return mismatches;

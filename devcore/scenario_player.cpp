@@ -3,6 +3,7 @@
 #include <optional>
 #include <span>
 
+#include "devcore/plugin_set.h"
 #include "devcore/scenario_check.h"
 #include "devcore/test_core.h"
 
@@ -62,12 +63,9 @@ bool PlayScenario(const Scenario& scenario, const PlayOptions& options, std::ost
         options.story(scenario.file + ": the core loads the plugins.");
         core.SetStory([&](std::string_view line) { options.story("   " + std::string(line)); });
     }
-    for (const std::string& plugin : plugins) {
-        std::string error;
-        if (!core.Load(plugin, &error)) {
-            out << scenario.file << ": " << error << "\n";
-            return false;
-        }
+    if (std::string error; !LoadPlugins(core, plugins, error)) {
+        out << scenario.file << ": " << error << "\n";
+        return false;
     }
     const bool passed = PlaySteps(core, scenario, options, out);
     if (options.story) {

@@ -239,9 +239,16 @@ private:
         }
         if (!Body(fields, request)) return false;
         if (const YamlNode* response = Find(fields, "response")) {
+            ExpectedResponse& expected = step.response;
+            if (response->kind == YamlNode::Kind::Scalar && response->text == "any") {
+                expected.any = true;
+                return true;
+            }
+            if (response->kind != YamlNode::Kind::Mapping)
+                return Fail(*response, "a response is a mapping of status, error, value or includes, or any to take "
+                                       "every response");
             std::vector<Field> entries;
             if (!Mapping(*response, "a response", {"status", "error", "value", "includes"}, entries)) return false;
-            ExpectedResponse& expected = step.response.emplace();
             if (const YamlNode* status = Find(entries, "status"); status && !Status(*status, expected.status.emplace()))
                 return false;
             if (const YamlNode* error = Find(entries, "error"); error && !Text(*error, "an error", expected.error.emplace()))

@@ -3,6 +3,10 @@
 
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -22,6 +26,29 @@ inline BindingProperty Json(std::string_view text) {
     EXPECT_TRUE(parsed.ok) << text;
     return parsed.value;
 }
+
+// A folder of this test process's own, removed with everything in it when the object ends.
+class ScratchFolder {
+public:
+    ScratchFolder() : path_(std::filesystem::temp_directory_path() / ("devcore-" + std::to_string(getpid()))) {
+        std::filesystem::create_directories(path_);
+    }
+    ~ScratchFolder() { std::filesystem::remove_all(path_); }
+    ScratchFolder(const ScratchFolder&) = delete;
+    ScratchFolder& operator=(const ScratchFolder&) = delete;
+
+    std::string operator/(const std::string& name) const { return (path_ / name).string(); }
+    // Writes a file in the folder and returns its path.
+    std::string Write(const std::string& name, std::string_view text) const {
+        const std::filesystem::path file = path_ / name;
+        std::filesystem::create_directories(file.parent_path());
+        std::ofstream(file, std::ios::binary) << text;
+        return file.string();
+    }
+
+private:
+    std::filesystem::path path_;
+};
 
 // A test core whose story is kept, also past the core's end.
 struct StoryCore {

@@ -1,7 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <unistd.h>
-
 #include <algorithm>
 #include <cstdio>
 #include <filesystem>
@@ -43,21 +41,9 @@ TEST(PluginLoadTest, TheCoreDestroysItsPluginsNewestFirst) {
                                               "  unload  kiv-player-level-up"}));
 }
 
-class ScratchFolder {
-public:
-    ScratchFolder() : path_(std::filesystem::temp_directory_path() / ("devcore-" + std::to_string(getpid()))) {
-        std::filesystem::create_directories(path_);
-    }
-    ~ScratchFolder() { std::filesystem::remove_all(path_); }
-    std::string operator/(const std::string& name) const { return (path_ / name).string(); }
-
-private:
-    std::filesystem::path path_;
-};
-
 TEST(PluginLoadTest, RefusesWhatIsNoPluginOfThisCoreWithAClearError) {
     const ScratchFolder scratch;
-    std::ofstream(scratch / "kiv-text.so") << "not a library\n";
+    scratch.Write("kiv-text.so", "not a library\n");
     std::filesystem::copy_file(FakeLibrary("kiv-fake-queues"), scratch / "kiv-renamed.so");
     struct Case {
         std::string library;

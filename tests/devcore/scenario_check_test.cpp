@@ -42,7 +42,7 @@ Step RequestStep() {
 
 TEST(ScenarioCheck, WordsEachUnmetExpectationWithBothSidesAsJson) {
     Step step = RequestStep();
-    step.response = ExpectedResponse{std::nullopt, std::nullopt, ExpectedValue{Json(R"({"newSummonerLevel":5})"), true}};
+    step.response.value = ExpectedValue{Json(R"({"newSummonerLevel":5})"), true};
     step.events = std::vector<ExpectedEvent>{{"OnJsonApiEvent", std::nullopt}};
     step.logs = std::vector<ExpectedLog>{{2, "queues", true}};
     CallResult result;
@@ -54,9 +54,10 @@ TEST(ScenarioCheck, WordsEachUnmetExpectationWithBothSidesAsJson) {
     const std::vector<Mismatch> mismatches = CheckStep(step, &result, {}, logs);
     ASSERT_EQ(mismatches.size(), 3u);
     EXPECT_EQ(FormatMismatch("story.yaml", 3, step, mismatches[0]),
-              "story.yaml:12:5: step 3, request GET /kiv-player-level-up/v1/level-up: the response's value differs\n"
-              "  expected: includes {\"newSummonerLevel\":5}\n"
-              "  got:      null with the error \"Not found\"\n");
+              "story.yaml:12:5: step 3, request GET /kiv-player-level-up/v1/level-up: the request failed; a step that "
+              "gives no status: or error: expects a success\n"
+              "  expected: a success: status 2xx, no error\n"
+              "  got:      404 with the error \"Not found\"\n");
     EXPECT_EQ(mismatches[1].what, "1 event expected, the plugins sent 0");
     EXPECT_EQ(mismatches[1].got, "(none)");
     EXPECT_EQ(mismatches[2].what, "the log lines differ");
@@ -104,7 +105,8 @@ TEST(ScenarioCheck, LogLinesMatchByLevelAndWholeOrIncludedText) {
 
 TEST(ScenarioCheck, ResponseStatusAndErrorAreComparedExactly) {
     Step step = RequestStep();
-    step.response = ExpectedResponse{0, "", std::nullopt};
+    step.response.status = 0;
+    step.response.error = "";
     CallResult result;
     result.status = 0;
     result.error = "Unsupported body content type";
@@ -117,6 +119,36 @@ TEST(ScenarioCheck, ResponseStatusAndErrorAreComparedExactly) {
     mismatches = CheckStep(step, &result, {}, {});
     ASSERT_EQ(mismatches.size(), 1u);
     EXPECT_EQ(mismatches[0].got, "404 with the error \"Unsupported body content type\"");
+}
+
+// A request that writes neither status nor error expects a success; `any` takes every response.
+TEST(ScenarioCheck, ARequestExpectsSuccessUnlessItSaysOtherwise) {
+    ExpectedResponse plain, nullValue, refused, failing, any;
+    nullValue.value = ExpectedValue{BindingProperty(), false};
+    refused.status = 400;
+    failing.error = "Unsupported body content type";
+    any.any = true;
+    const struct {
+        const ExpectedResponse& expected;
+        uint32_t status;
+        const char* error;
+        bool met;
+    } cases[] = {
+        {plain, 200, "", true},       {plain, 299, "", true},       {plain, 199, "", false},
+        {plain, 300, "", false},      {plain, 404, "Not found", false}, {plain, 200, "oops", false},
+        {nullValue, 400, "Unsupported body content type", false},   {nullValue, 200, "", true},
+        {refused, 400, "Unsupported body content type", true},      {refused, 200, "", false},
+        {failing, 400, "Unsupported body content type", true},      {failing, 200, "", false},
+        {any, 404, "Not found", true}, {any, 0, "", true},
+    };
+    for (const auto& c : cases) {
+        Step step = RequestStep();
+        step.response = c.expected;
+        CallResult result;
+        result.status = c.status;
+        result.error = c.error;
+        EXPECT_EQ(CheckStep(step, &result, {}, {}).empty(), c.met) << c.status << " " << c.error;
+    }
 }
 
 }  // namespace

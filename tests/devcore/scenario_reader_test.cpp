@@ -44,6 +44,7 @@ steps:
       - just this text
       - {level: ERROR, includes: Failed}
   - request: GET /x
+    response: any
     items: [1, two]
     body-hex: "81 a1 61
                05"
@@ -84,10 +85,10 @@ steps:
     EXPECT_EQ(post.request.items[0].name, "verbose");
     EXPECT_EQ(post.request.body, R"({"newSummonerLevel":5,"seenThisEvent":true})");
     EXPECT_EQ(post.request.contentType, "application/json");
-    ASSERT_TRUE(post.response.has_value());
-    EXPECT_EQ(post.response->status, 0u);
-    EXPECT_EQ(post.response->error, "");
-    EXPECT_TRUE(post.response->value->partial);
+    EXPECT_FALSE(post.response.any);
+    EXPECT_EQ(post.response.status, 0u);
+    EXPECT_EQ(post.response.error, "");
+    EXPECT_TRUE(post.response.value->partial);
     ASSERT_EQ(post.events->size(), 2u);
     EXPECT_EQ((*post.events)[0].name, "OnJsonApiEvent");
     EXPECT_FALSE((*post.events)[0].payload.has_value());
@@ -99,6 +100,8 @@ steps:
     EXPECT_TRUE((*post.logs)[1].partial);
 
     const Step& get = scenario.steps[5];
+    EXPECT_TRUE(get.response.any);
+    EXPECT_FALSE(get.response.status.has_value());
     ASSERT_EQ(get.request.items.size(), 2u);
     EXPECT_EQ(get.request.items[1].name, "");
     EXPECT_EQ(Describe(get.request.items[1].value), R"("two")");
@@ -144,6 +147,7 @@ TEST(ScenarioReader, NamesTheLineAndColumnOfWhatIsMalformed) {
         {"steps:\n  - fail: /a\n    status: fourty\n    error: x\n", "3:13: a status is a whole number from 0 to 4294967295"},
         {"steps:\n  - request: get /a\n", "2:14: a request is written METHOD /path?query, like GET /kiv-player-level-up/v1/level-up"},
         {"steps:\n  - request: GET /a\n    response: {value: 1, includes: 1}\n", "3:26: give either value or includes"},
+        {"steps:\n  - request: GET /a\n    response: anything\n", "3:15: a response is a mapping of status, error, value or includes, or any to take every response"},
         {"steps:\n  - request: GET /a\n    body-hex: 8x\n", "3:15: expected bytes in hex, like \"82 a1 61 05\": \"8x\" is not a pair of hex digits"},
         {"steps:\n  - request: GET /a\n    body: 1\n    body-text: x\n", "4:5: a request has one body: body, body-text or body-hex"},
         {"steps:\n  - stream: /a\n    chunks: [x, [y]]\n", "3:17: a chunk is a text, not a sequence"},
