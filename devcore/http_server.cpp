@@ -247,10 +247,10 @@ private:
                                  Bytes(server_.limits.headerBytes));
         if (error == http::error::body_limit)
             return Fail(413, "The request's body is larger than " + Bytes(server_.limits.bodyBytes));
-        // The client left, or the server is stopping.
-        if (error.category() != http::error::end_of_stream.category() || error == http::error::end_of_stream ||
-            error == http::error::partial_message)
-            return Close();
+        // Anything else the parser says is a request that is not HTTP; the rest is a client that left, or the
+        // server stopping.
+        const bool parsing = &error.category() == &http::make_error_code(http::error::bad_method).category();
+        if (!parsing || error == http::error::end_of_stream || error == http::error::partial_message) return Close();
         Fail(400, "The request is not HTTP/1.1: " + error.message());
     }
 
