@@ -13,6 +13,9 @@ namespace Zarvo::DevCore {
 
 using Clock = std::chrono::steady_clock;
 
+// How long a call may take once the core is being destroyed.
+constexpr std::chrono::milliseconds kEndingLimit(2000);
+
 struct CoreThread::Job {
     Run run;
     Fail fail;
@@ -32,6 +35,7 @@ struct CoreThread::State {
     std::condition_variable watchWakes;
     std::deque<Job> jobs;
     bool stopping = false;       // the worker ends once the jobs are done
+    bool ending = false;         // the core is being destroyed: every call has kEndingLimit at most
     bool watchStopping = false;
     Worker* worker = nullptr;    // the one serving the jobs
     std::vector<Worker*> left;   // workers given up on; never freed, their threads may still come back
@@ -90,7 +94,7 @@ CoreThread::CoreThread(std::chrono::milliseconds limit, std::function<void(const
     : limit_(limit), report_(std::move(report)), state_(std::make_shared<State>()) {
     std::lock_guard lock(state_->mutex);
     StartWorker({});
-    if (limit_.count() > 0) watch_ = std::thread([this] { Watch(); });
+    watch_ = std::thread([this] { Watch(); });
 }
 
 CoreThread::~CoreThread() {
@@ -98,7 +102,9 @@ CoreThread::~CoreThread() {
     {
         std::lock_guard lock(state_->mutex);
         dropped.swap(state_->jobs);
+        state_->ending = true;
     }
+    state_->watchWakes.notify_all();
     dropped.clear();
     UnloadAll();
     Worker* worker;
@@ -110,14 +116,12 @@ CoreThread::~CoreThread() {
     state_->jobsChanged.notify_all();
     worker->thread.join();
     delete worker;
-    if (watch_.joinable()) {
-        {
-            std::lock_guard lock(state_->mutex);
-            state_->watchStopping = true;
-        }
-        state_->watchWakes.notify_all();
-        watch_.join();
+    {
+        std::lock_guard lock(state_->mutex);
+        state_->watchStopping = true;
     }
+    state_->watchWakes.notify_all();
+    watch_.join();
 }
 
 void CoreThread::UnloadAll() {
@@ -193,10 +197,19 @@ void CoreThread::Serve(Worker& worker) {
 }
 
 void CoreThread::Watch() {
-    const auto poll = std::clamp<Clock::duration>(limit_ / 4, std::chrono::milliseconds(10),
-                                                   std::chrono::milliseconds(250));
+    const auto poll = [](std::chrono::milliseconds limit) {
+        return std::clamp<Clock::duration>(limit / 4, std::chrono::milliseconds(10), std::chrono::milliseconds(250));
+    };
     std::unique_lock lock(state_->mutex);
     while (!state_->watchStopping) {
+        // Once the server stops, no call may keep it from ending, not even without a limit.
+        const std::chrono::milliseconds limit = !state_->ending        ? limit_
+                                                : limit_.count() == 0 ? kEndingLimit
+                                                                      : std::min(limit_, kEndingLimit);
+        if (limit.count() == 0) {
+            state_->watchWakes.wait(lock);
+            continue;
+        }
         Worker& worker = *state_->worker;
         const std::vector<Frame>& frames = worker.frames;
         // Only a thread that is inside a plugin now is given up on: in the core's own code it is about to return.
@@ -204,14 +217,14 @@ void CoreThread::Watch() {
             const Clock::time_point now = Clock::now();
             size_t hung = frames.size();
             for (size_t i = frames.size(); i-- > 0;) {
-                if (frames[i].inPlugin && now - frames[i].start >= limit_) {
+                if (frames[i].inPlugin && now - frames[i].start >= limit) {
                     hung = i;
                     break;
                 }
             }
             if (hung < frames.size()) {
                 const Frame& frame = frames[hung];
-                const std::string what = "did not return within " + LimitText(limit_) + " from " + frame.call;
+                const std::string what = "did not return within " + LimitText(limit) + " from " + frame.call;
                 const std::string reason = frame.plugin + " " + what + ", and is set aside";
                 // The plugins further out on the thread are inside calls that cannot return either.
                 std::vector<std::pair<std::string, std::string>> setAside{{frame.plugin, reason}};
@@ -237,7 +250,7 @@ void CoreThread::Watch() {
                 continue;
             }
         }
-        state_->watchWakes.wait_for(lock, poll);
+        state_->watchWakes.wait_for(lock, poll(limit));
     }
 }
 

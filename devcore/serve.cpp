@@ -170,7 +170,7 @@ private:
     int Finish(int status) {
         const bool left = core_->LeftThreadsBehind();
         core_.reset();
-        console_.Say("devcore: stopped");
+        if (status == 0) console_.Say("devcore: stopped");
         if (left) std::_Exit(status);
         return status;
     }
