@@ -177,10 +177,14 @@ private:
         parser_->body_limit(server_.limits.bodyBytes);
         Arm(server_.limits.requestTimeout);
         http::async_read_header(socket_, buffer_, *parser_,
-                                [self = shared_from_this()](ErrorCode error, size_t) { self->OnHead(error); });
+                                [self = shared_from_this()](ErrorCode error, size_t size) {
+                                    self->OnHead(error, size);
+                                });
     }
 
-    void OnHead(ErrorCode error) {
+    void OnHead(ErrorCode error, size_t size) {
+        // The parser stops a head that grows past the limit, though not always at the limit's byte.
+        if (!error && size > server_.limits.headerBytes) error = http::error::header_limit;
         if (error) return ReadFailed(error);
         const auto& message = parser_->get();
         size_t fields = 0;

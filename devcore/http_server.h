@@ -22,7 +22,7 @@ using HttpHeaders = std::vector<std::pair<std::string, std::string>>;
 struct HttpLimits {
     size_t connections = 128;         // open at once, event streams included; more are answered 503 and closed
     size_t eventReaders = 32;         // event streams open at once; more are answered 503
-    size_t headerBytes = 16 * 1024;   // the request line and header fields together; more: 431
+    size_t headerBytes = 16 * 1024;   // the request line and header fields with their line ends; more: 431
     size_t headerFields = 100;        // more: 431
     size_t bodyBytes = size_t{16} << 20;  // more: 413
     std::chrono::milliseconds idleTimeout{60000};     // a kept-alive connection waiting for a request; then closed

@@ -238,6 +238,8 @@ bool TestConnection::ClosedWithin(std::chrono::milliseconds limit) {
     return false;
 }
 
+int TestConnection::LocalPort() const { return impl_->socket.local_endpoint().port(); }
+
 EventStreamReader::EventStreamReader(int port, const std::vector<std::pair<std::string, std::string>>& headers)
     : connection_(port) {
     connection_.SendRaw(connection_.RequestText("GET", "/events", headers));

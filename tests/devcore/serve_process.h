@@ -89,6 +89,8 @@ public:
     std::string ReadRaw(std::chrono::milliseconds limit, std::string_view until = {});
     // Whether the server closed the connection within the limit (what it sent before is dropped).
     bool ClosedWithin(std::chrono::milliseconds limit);
+    // The connection's own port on 127.0.0.1.
+    int LocalPort() const;
 
 private:
     struct Impl;
