@@ -49,7 +49,7 @@ uint64_t EventFeed::StartAfter(std::string_view lastEventId) const {
     uint64_t id = 0;
     const auto [end, error] = std::from_chars(lastEventId.data(), lastEventId.data() + lastEventId.size(), id);
     if (error != std::errc() || end != lastEventId.data() + lastEventId.size() || id > last) return firstId_ - 1;
-    return id < firstId_ ? firstId_ - 1 : id;
+    return id;  // when no longer kept, Take tells the reader what it missed
 }
 
 std::string EventFeed::Take(uint64_t& cursor, size_t maxBytes) const {
@@ -60,9 +60,9 @@ std::string EventFeed::Take(uint64_t& cursor, size_t maxBytes) const {
         text = ": " + std::to_string(missed) + (missed == 1 ? " event" : " events") + " missed\n\n";
         cursor = firstId_ - 1;
     }
-    while (cursor + 1 < firstId_ + messages_.size()) {
+    for (bool first = true; cursor + 1 < firstId_ + messages_.size(); first = false) {
         const std::string& message = messages_[cursor + 1 - firstId_];
-        if (!text.empty() && text.size() + message.size() > maxBytes) break;
+        if (!first && text.size() + message.size() > maxBytes) break;
         text += message;
         ++cursor;
     }

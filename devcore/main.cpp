@@ -98,6 +98,10 @@ int main(int argc, char** argv) {
         ->type_name("SECONDS")
         ->check(CLI::PositiveNumber.description(""))
         ->capture_default_str();
+    serveCommand->add_option("--max-body", serve.limits.bodyBytes, "bytes of a request's body")
+        ->type_name("BYTES")
+        ->check(CLI::Range(size_t{0}, size_t{4} << 30).description(""))
+        ->capture_default_str();
     serveCommand->add_option("--max-connections", serve.limits.connections, "connections open at once")
         ->type_name("N")
         ->check(CLI::Range(1, 100000).description(""))

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <cctype>
+#include <tuple>
 
 #include "devcore/json_text.h"
 #include "devcore/stored_value.h"
@@ -170,6 +171,9 @@ std::vector<ServedRoute> ServedRoutes::OwningPrefix(std::string_view path) const
     if (first.empty()) return owning;
     for (const ServedRoute& route : routes_)
         if (FirstSegment(route.path) == first) owning.push_back(route);
+    std::sort(owning.begin(), owning.end(), [](const ServedRoute& a, const ServedRoute& b) {
+        return std::tie(a.path, a.method) < std::tie(b.path, b.method);
+    });
     return owning;
 }
 

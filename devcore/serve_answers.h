@@ -19,7 +19,7 @@ public:
 
     const std::vector<ServedRoute>& All() const { return routes_; }
     // The routes of the plugins whose paths begin with the path's first segment ("/kiv-player-level-up/"), when the
-    // path has one of theirs; empty otherwise.
+    // path has one of theirs, by path and method; empty otherwise.
     std::vector<ServedRoute> OwningPrefix(std::string_view path) const;
 
 private:
