@@ -21,10 +21,11 @@ struct CoreThread::Job {
     Fail fail;
 };
 
-// One crossing the core's thread is inside: a call into a plugin, or a plugin's call into the core.
+// One crossing the core's thread is inside: the core running a plugin's code (in the plugin), reading what a plugin
+// handed over, or a plugin's call into the core.
 struct CoreThread::Frame {
     bool inPlugin;
-    std::string plugin;  // a call into a plugin: whose, and what is called
+    std::string plugin;  // whose code or record, and what is called or read
     std::string call;
     Clock::time_point start;
 };
@@ -46,9 +47,9 @@ class CoreThread::Worker final : public PluginCallWatcher {
 public:
     explicit Worker(std::shared_ptr<State> state) : state_(std::move(state)) {}
 
-    void Entering(std::string_view plugin, std::string_view call) override {
+    void Entering(std::string_view plugin, std::string_view what, bool inPluginCode) override {
         std::lock_guard lock(state_->mutex);
-        frames.push_back({true, std::string(plugin), std::string(call), Clock::now()});
+        frames.push_back({inPluginCode, std::string(plugin), std::string(what), Clock::now()});
     }
     void Returned() override { Leave(); }
     void CoreEntered() override {
@@ -125,11 +126,8 @@ CoreThread::~CoreThread() {
 }
 
 void CoreThread::UnloadAll() {
-    // Each plugin in a job of its own: after a Destroy that does not return, the next thread goes on with the rest.
-    for (;;) {
-        auto more = std::make_shared<bool>(false);
-        const std::optional<std::string> failed = RunAndWait([more](TestCore& core) { *more = core.UnloadNewest(); });
-        if (!failed && !*more) return;
+    // After a Destroy that does not return, the next thread goes on with the plugins left.
+    while (RunAndWait([](TestCore& core) { core.UnloadAll(); })) {
     }
 }
 
@@ -164,6 +162,7 @@ void CoreThread::StartWorker(std::vector<std::pair<std::string, std::string>> se
     state_->worker = worker;
     worker->thread = std::thread([this, worker, setAside = std::move(setAside)] {
         WatchThisThread(worker);
+        if (!setAside.empty()) core_.AbandonCallsInProgress();
         for (const auto& [plugin, reason] : setAside) core_.SetAside(plugin, reason);
         Serve(*worker);
     });
@@ -189,10 +188,7 @@ void CoreThread::Serve(Worker& worker) {
         worker.fail = nullptr;
         // The core keeps a record of everything the plugins did, for scenarios to check; a server that runs for
         // days keeps none of it.
-        core_.calls.clear();
-        core_.events.clear();
-        core_.logs.clear();
-        core_.requests.clear();
+        core_.ForgetRecords();
     }
 }
 

@@ -48,6 +48,22 @@ bool CheckReadable(const std::vector<std::string>& files, std::string& error) {
     return true;
 }
 
+bool ReadFile(const std::string& path, std::string& text, std::string& error) {
+    std::FILE* const file = std::fopen(path.c_str(), "rb");
+    if (!file) {
+        error = std::string("cannot read: ") + std::strerror(errno);
+        return false;
+    }
+    text.clear();
+    char buffer[65536];
+    for (size_t read; (read = std::fread(buffer, 1, sizeof buffer, file)) > 0;) text.append(buffer, read);
+    const bool failed = std::ferror(file);
+    const int reason = errno;
+    std::fclose(file);
+    if (failed) error = std::string("cannot read: ") + std::strerror(reason);
+    return !failed;
+}
+
 bool ListScenarioFiles(const std::vector<std::string>& paths, std::vector<std::string>& files, std::string& error) {
     for (const std::string& path : paths) {
         std::error_code ignored;

@@ -11,6 +11,9 @@ namespace Zarvo::DevCore {
 // the first that cannot.
 bool CheckReadable(const std::vector<std::string>& files, std::string& error);
 
+// Reads a whole file into `text`. False with "cannot read: <the system's reason>" when it cannot.
+bool ReadFile(const std::string& path, std::string& text, std::string& error);
+
 // The scenario files that the paths name, in order: a file as it is, a folder as its *.yaml and *.yml files sorted
 // by name (not those of its subfolders). False with the reason when a path cannot be read or a folder holds no
 // scenario file.

@@ -10,6 +10,7 @@
 #include "devcore/input_files.h"
 #include "devcore/run_command.h"
 #include "devcore/serve.h"
+#include "devcore/terminal_colour.h"
 
 namespace {
 
@@ -71,7 +72,25 @@ int main(int argc, char** argv) {
         ->type_name("PATH")
         ->required();
     AddPluginOption(*runCommand, run.plugins);
+    runCommand
+        ->add_option("-k,--filter", run.filters,
+                     "play only the scenario files whose path contains TEXT, and of the others those with a step "
+                     "whose note or title contains it, up to that step; any case; may be given more than once")
+        ->type_name("TEXT")
+        ->allow_extra_args(false);
     runCommand->add_flag("-v,--verbose", run.verbose, "tell the story: every step, request, event and log line");
+    std::string colour = "auto";
+    runCommand
+        ->add_option("--color", colour, "colour the results: auto (on a terminal, unless NO_COLOR is set), always "
+                                        "or never")
+        ->type_name("WHEN")
+        ->check(CLI::Validator(
+            [](const std::string& value) {
+                return value == "auto" || value == "always" || value == "never"
+                           ? std::string()
+                           : "it is auto, always or never, not " + value;
+            },
+            ""));
 
     ServeOptions serve;
     CLI::App* serveCommand = app.add_subcommand("serve", "serve the plugins' routes and a resource store over HTTP");
@@ -130,6 +149,9 @@ int main(int argc, char** argv) {
     if (runCommand->parsed()) {
         if (!ListScenarioFiles(scenarioPaths, run.scenarios, error) || !CheckReadable(run.plugins, error))
             return UnreadableInput(error);
+        run.colour = UseColour(colour == "always" ? ColourChoice::Always
+                                : colour == "never"  ? ColourChoice::Never
+                                                     : ColourChoice::Auto);
         return RunScenarios(run, std::cout);
     }
     if (!CheckReadable(serve.plugins, error)) return UnreadableInput(error);

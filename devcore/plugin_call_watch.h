@@ -1,5 +1,5 @@
-// The crossings between the core and its plugins, as a watcher on the crossing thread sees them: each call into a
-// plugin and its return, each call of a plugin into the core and its return. `serve` watches its core thread this
+// The crossings between the core and its plugins, as a watcher on the crossing thread sees them: each time the core
+// runs a plugin's code or reads what a plugin handed over, and each call of a plugin into the core. `serve` watches its core thread this
 // way to find a plugin that does not return, and to keep a thread it gave up on from touching the core again.
 #pragma once
 
@@ -10,10 +10,10 @@ namespace Zarvo::DevCore {
 class PluginCallWatcher {
 public:
     virtual ~PluginCallWatcher() = default;
-    // Before the core calls into `plugin`; `call` says what is called ("its dispatch callback for GET /a"). Both
-    // texts stay valid only during the call.
-    virtual void Entering(std::string_view plugin, std::string_view call) = 0;
-    // After that call returned. May keep the thread here for good.
+    // Before the core runs a plugin's code (`inPluginCode`), or reads what a plugin handed over; `what` says which
+    // ("its dispatch callback for GET /a"). Both texts stay valid only during the call.
+    virtual void Entering(std::string_view plugin, std::string_view what, bool inPluginCode) = 0;
+    // After that ended. May keep the thread here for good.
     virtual void Returned() = 0;
     // When a plugin calls the core, and when the core returns to it. CoreEntered may keep the thread here for good.
     virtual void CoreEntered() = 0;
@@ -23,22 +23,6 @@ public:
 // The watcher of the calling thread's crossings; none unless set. The watcher must outlive the thread's crossings.
 void WatchThisThread(PluginCallWatcher* watcher);
 PluginCallWatcher* ThisThreadWatcher();
-
-// Marks one call into a plugin for the thread's watcher, from construction to destruction.
-class PluginCallScope {
-public:
-    PluginCallScope(std::string_view plugin, std::string_view call) : watcher_(ThisThreadWatcher()) {
-        if (watcher_) watcher_->Entering(plugin, call);
-    }
-    ~PluginCallScope() {
-        if (watcher_) watcher_->Returned();
-    }
-    PluginCallScope(const PluginCallScope&) = delete;
-    PluginCallScope& operator=(const PluginCallScope&) = delete;
-
-private:
-    PluginCallWatcher* watcher_;
-};
 
 // Marks one call of a plugin into the core, from construction to destruction.
 class CoreEntryScope {

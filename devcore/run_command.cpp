@@ -1,11 +1,39 @@
 #include "devcore/run_command.h"
 
+#include <algorithm>
+#include <cctype>
+#include <chrono>
+#include <optional>
 #include <sstream>
 
+#include "devcore/run_report.h"
 #include "devcore/scenario_player.h"
 #include "devcore/scenario_reader.h"
 
 namespace Zarvo::DevCore {
+namespace {
+
+bool Contains(std::string_view text, std::string_view part) {
+    const auto lower = [](unsigned char c) { return std::tolower(c); };
+    return !std::ranges::search(text, part, {}, lower, lower).empty();
+}
+
+bool Matches(std::string_view text, const std::vector<std::string>& filters) {
+    return std::any_of(filters.begin(), filters.end(), [&](const std::string& filter) { return Contains(text, filter); });
+}
+
+// How many of the scenario's first steps the filters keep: all when there is none or the file's path matches one,
+// else up to the last step whose note or title matches one; nothing when no step does.
+std::optional<size_t> StepsToPlay(const Scenario& scenario, const std::vector<std::string>& filters) {
+    if (filters.empty() || Matches(scenario.file, filters)) return scenario.steps.size();
+    for (size_t i = scenario.steps.size(); i > 0; --i) {
+        const Step& step = scenario.steps[i - 1];
+        if (Matches(step.note, filters) || Matches(step.Title(), filters)) return i;
+    }
+    return std::nullopt;
+}
+
+}  // namespace
 
 ScenarioRun RunScenarioFile(const std::string& file, const RunOptions& options, std::ostream& out) {
     ScenarioRun run;
@@ -16,31 +44,44 @@ ScenarioRun RunScenarioFile(const std::string& file, const RunOptions& options, 
         return run;
     }
     run.steps = scenario.steps.size();
+    const std::optional<size_t> kept = StepsToPlay(scenario, options.filters);
+    if (!kept) {
+        run.outcome = ScenarioRun::Outcome::Deselected;
+        return run;
+    }
+    run.stepsPlayed = *kept;
     PlayOptions play;
     play.plugins = options.plugins;
+    play.steps = run.stepsPlayed;
     if (options.verbose) play.story = [&out](std::string_view line) { out << line << std::endl; };
     std::ostringstream report;
-    run.outcome = PlayScenario(scenario, play, report) ? ScenarioRun::Outcome::Passed : ScenarioRun::Outcome::Failed;
+    const PlayResult result = PlayScenario(scenario, play, report);
     run.report = report.str();
+    switch (result.outcome) {
+        case PlayResult::Outcome::Passed: run.outcome = ScenarioRun::Outcome::Passed; break;
+        case PlayResult::Outcome::Failed: run.outcome = ScenarioRun::Outcome::Failed; break;
+        case PlayResult::Outcome::NotPlayed: run.outcome = ScenarioRun::Outcome::Error; break;
+    }
+    run.failedStep = result.failedStep;
     if (options.verbose) out << std::endl;
     return run;
 }
 
 int RunScenarios(const RunOptions& options, std::ostream& out) {
-    size_t failed = 0;
+    const auto start = std::chrono::steady_clock::now();
+    RunTally tally;
     for (const std::string& file : options.scenarios) {
         const ScenarioRun run = RunScenarioFile(file, options, out);
-        out << run.report;
-        if (run.outcome == ScenarioRun::Outcome::Passed) {
-            out << "PASS " << file << " (" << run.steps << (run.steps == 1 ? " step)" : " steps)") << std::endl;
-        } else {
-            out << "FAIL " << file << std::endl;
-            ++failed;
-        }
+        tally.Count(run.outcome);
+        if (run.outcome != ScenarioRun::Outcome::Deselected)
+            out << PaintReport(run.report, options.colour) << ResultLine(file, run, options.colour) << std::flush;
     }
-    const size_t files = options.scenarios.size();
-    if (files > 1) out << files - failed << " of " << files << " scenarios passed" << std::endl;
-    return failed == 0 ? 0 : 1;
+    const std::chrono::duration<double> seconds = std::chrono::steady_clock::now() - start;
+    out << SummaryLine(tally, seconds.count(), options.colour) << std::flush;
+    if (!tally.AllPassed()) return 1;
+    if (tally.passed > 0) return 0;
+    out << "no scenario file, and no step, matches --filter" << std::endl;
+    return 2;
 }
 
 }  // namespace Zarvo::DevCore

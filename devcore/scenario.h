@@ -17,6 +17,7 @@ namespace Zarvo::DevCore {
 struct ExpectedValue {
     BindingProperty value;
     bool partial = false;
+    YamlNode source;  // as written, so that a difference can be shown where it was written
 };
 
 // What a request expects of its response. A step that writes neither status nor error expects a success: a 2xx
@@ -26,17 +27,20 @@ struct ExpectedResponse {
     std::optional<uint32_t> status;
     std::optional<std::string> error;
     std::optional<ExpectedValue> value;
+    SourcePosition statusPosition, errorPosition;
 };
 
 struct ExpectedEvent {
     std::string name;
     std::optional<ExpectedValue> payload;
+    SourcePosition position;
 };
 
 struct ExpectedLog {
     std::optional<int32_t> level;  // any level when not given
     std::string text;
     bool partial = false;  // the line contains the text
+    SourcePosition position;
 };
 
 struct Step {
@@ -57,6 +61,7 @@ struct Step {
     // The events that the plugins sent and the lines they logged during the step, all of them and in order.
     std::optional<std::vector<ExpectedEvent>> events;
     std::optional<std::vector<ExpectedLog>> logs;
+    SourcePosition eventsPosition, logsPosition;  // of the lists
 
     // "put /kiv-login/v1/session", "request GET /kiv-player-level-up/v1/level-up", ...
     std::string Title() const;
@@ -64,6 +69,7 @@ struct Step {
 
 struct Scenario {
     std::string file;                  // as named on the command line
+    std::vector<std::string> lines;    // the file's text, line by line, to quote in reports
     std::vector<std::string> plugins;  // resolved against the scenario's folder
     std::vector<Step> steps;
 };

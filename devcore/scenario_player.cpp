@@ -1,5 +1,6 @@
 #include "devcore/scenario_player.h"
 
+#include <algorithm>
 #include <optional>
 #include <span>
 
@@ -16,7 +17,8 @@ std::optional<Mismatch> Perform(TestCore& core, const Step& step, std::optional<
     switch (step.action) {
         case Step::Action::Put: core.Put(step.uri, step.value, step.eventType); break;
         case Step::Action::Delete:
-            if (!core.Delete(step.uri)) return Mismatch{"nothing is stored under this path", "a stored resource", "(none)"};
+            if (!core.Delete(step.uri))
+                return Mismatch{"nothing is stored under this path", "a stored resource", "(none)", {}};
             break;
         case Step::Action::Stream: core.SetStream(step.uri, step.chunks); break;
         case Step::Action::Fail: core.SetError(step.uri, step.status, step.error); break;
@@ -25,10 +27,11 @@ std::optional<Mismatch> Perform(TestCore& core, const Step& step, std::optional<
     return std::nullopt;
 }
 
-bool PlaySteps(TestCore& core, const Scenario& scenario, const PlayOptions& options, std::ostream& out) {
+// The number of the step that failed, 0 when all passed.
+size_t PlaySteps(TestCore& core, const Scenario& scenario, const PlayOptions& options, std::ostream& out) {
     size_t eventsSeen = core.events.size();
     size_t logsSeen = core.logs.size();
-    for (size_t i = 0; i < scenario.steps.size(); ++i) {
+    for (size_t i = 0; i < std::min(scenario.steps.size(), options.steps); ++i) {
         const Step& step = scenario.steps[i];
         if (options.story) {
             options.story("");
@@ -43,20 +46,20 @@ bool PlaySteps(TestCore& core, const Scenario& scenario, const PlayOptions& opti
         if (undone) mismatches.insert(mismatches.begin(), *undone);
         eventsSeen = core.events.size();
         logsSeen = core.logs.size();
-        for (const Mismatch& mismatch : mismatches) out << FormatMismatch(scenario.file, i + 1, step, mismatch);
-        if (!mismatches.empty()) return false;
+        for (const Mismatch& mismatch : mismatches) out << FormatMismatch(scenario, i + 1, step, mismatch);
+        if (!mismatches.empty()) return i + 1;
     }
-    return true;
+    return 0;
 }
 
 }  // namespace
 
-bool PlayScenario(const Scenario& scenario, const PlayOptions& options, std::ostream& out) {
+PlayResult PlayScenario(const Scenario& scenario, const PlayOptions& options, std::ostream& out) {
     std::vector<std::string> plugins = scenario.plugins;
     plugins.insert(plugins.end(), options.plugins.begin(), options.plugins.end());
     if (plugins.empty()) {
         out << scenario.file << ": no plugin to load; name one under plugins: or with --plugin PATH\n";
-        return false;
+        return {};
     }
     TestCore core;
     if (options.story) {
@@ -65,14 +68,15 @@ bool PlayScenario(const Scenario& scenario, const PlayOptions& options, std::ost
     }
     if (std::string error; !LoadPlugins(core, plugins, error)) {
         out << scenario.file << ": " << error << "\n";
-        return false;
+        return {};
     }
-    const bool passed = PlaySteps(core, scenario, options, out);
+    const size_t failedStep = PlaySteps(core, scenario, options, out);
     if (options.story) {
         options.story("");
         options.story("The core unloads the plugins.");
     }
-    return passed;
+    if (failedStep == 0) return {PlayResult::Outcome::Passed};
+    return {PlayResult::Outcome::Failed, failedStep};
 }
 
 }  // namespace Zarvo::DevCore

@@ -2,9 +2,8 @@
 
 #include <algorithm>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 
+#include "devcore/input_files.h"
 #include "devcore/json_text.h"
 #include "devcore/scenario_value.h"
 #include "devcore/story_text.h"
@@ -69,7 +68,8 @@ private:
         return false;
     }
 
-    // The entries of a mapping whose keys are all among `allowed` (any key when `allowed` is empty), none twice.
+    // The entries of a mapping whose keys are all among `allowed` (any key when `allowed` is empty). The YAML tree
+    // has refused a key given twice.
     bool Mapping(const YamlNode& node, const std::string& what, const Keys& allowed, std::vector<Field>& fields) {
         if (node.kind != YamlNode::Kind::Mapping)
             return Fail(node, what + " is a mapping of keys and values, not " + node.KindName());
@@ -77,7 +77,6 @@ private:
             const YamlNode& key = node.items[i];
             if (!allowed.empty() && std::find(allowed.begin(), allowed.end(), key.text) == allowed.end())
                 return Fail(key, "unknown key '" + key.text + "' in " + what + "; it takes " + Join(allowed));
-            if (Find(fields, key.text)) return Fail(key, "the key '" + key.text + "' is given twice");
             fields.push_back({&key, &node.items[i + 1]});
         }
         return true;
@@ -135,8 +134,8 @@ private:
         const YamlNode* exact = Find(fields, exactKey);
         const YamlNode* part = Find(fields, "includes");
         if (exact && part) return Fail(*KeyOf(fields, "includes"), std::string("give either ") + exactKey + " or includes");
-        if (exact) expected = ExpectedValue{ToProperty(*exact), false};
-        if (part) expected = ExpectedValue{ToProperty(*part), true};
+        if (exact) expected = ExpectedValue{ToProperty(*exact), false, *exact};
+        if (part) expected = ExpectedValue{ToProperty(*part), true, *part};
         return true;
     }
 
@@ -166,9 +165,14 @@ private:
         if (!Mapping(node, "a " + std::string(syntax->key) + " step", allowed, fields)) return false;
 
         if (const YamlNode* note = Find(fields, "note"); note && !Text(*note, "a note", step.note)) return false;
-        if (const YamlNode* events = Find(fields, "events"); events && !Events(*events, step.events.emplace()))
-            return false;
-        if (const YamlNode* logs = Find(fields, "logs"); logs && !Logs(*logs, step.logs.emplace())) return false;
+        if (const YamlNode* events = Find(fields, "events")) {
+            step.eventsPosition = events->position;
+            if (!Events(*events, step.events.emplace())) return false;
+        }
+        if (const YamlNode* logs = Find(fields, "logs")) {
+            step.logsPosition = logs->position;
+            if (!Logs(*logs, step.logs.emplace())) return false;
+        }
 
         const YamlNode& subject = *Find(fields, syntax->key);
         switch (step.action) {
@@ -249,10 +253,14 @@ private:
                                        "every response");
             std::vector<Field> entries;
             if (!Mapping(*response, "a response", {"status", "error", "value", "includes"}, entries)) return false;
-            if (const YamlNode* status = Find(entries, "status"); status && !Status(*status, expected.status.emplace()))
-                return false;
-            if (const YamlNode* error = Find(entries, "error"); error && !Text(*error, "an error", expected.error.emplace()))
-                return false;
+            if (const YamlNode* status = Find(entries, "status")) {
+                expected.statusPosition = status->position;
+                if (!Status(*status, expected.status.emplace())) return false;
+            }
+            if (const YamlNode* error = Find(entries, "error")) {
+                expected.errorPosition = error->position;
+                if (!Text(*error, "an error", expected.error.emplace())) return false;
+            }
             if (!Expected(entries, "value", expected.value)) return false;
         }
         return true;
@@ -284,6 +292,7 @@ private:
         if (!Sequence(node, "events")) return false;
         for (const YamlNode& item : node.items) {
             ExpectedEvent& event = events.emplace_back();
+            event.position = item.position;
             if (item.kind == YamlNode::Kind::Scalar) {
                 event.name = item.text;
                 continue;
@@ -301,6 +310,7 @@ private:
         if (!Sequence(node, "logs")) return false;
         for (const YamlNode& item : node.items) {
             ExpectedLog& log = logs.emplace_back();
+            log.position = item.position;
             if (item.kind == YamlNode::Kind::Scalar) {
                 log.text = item.text;
                 continue;
@@ -324,22 +334,23 @@ private:
 }  // namespace
 
 bool ParseScenario(std::string_view text, const std::string& folder, Scenario& scenario, ScenarioError& error) {
+    scenario.lines = SplitLines(text);
     YamlNode root;
     return ReadYamlTree(text, root, error) && Parser(folder, error).Document(root, scenario);
 }
 
 bool ReadScenario(const std::string& file, Scenario& scenario, std::string& error) {
-    std::ifstream stream(file, std::ios::binary);
-    if (!stream) {
-        error = file + ": cannot be read";
+    std::string text;
+    if (!ReadFile(file, text, error)) {
+        error = file + ": " + error;
         return false;
     }
-    const std::string text{std::istreambuf_iterator<char>(stream), std::istreambuf_iterator<char>()};
     scenario.file = file;
     ScenarioError problem;
     if (ParseScenario(text, std::filesystem::path(file).parent_path().string(), scenario, problem)) return true;
     error = file + ":" + std::to_string(problem.position.line) + ":" + std::to_string(problem.position.column) + ": " +
-            problem.message;
+            problem.message + "\n" + QuoteSource(scenario.lines, problem.position);
+    if (error.ends_with('\n')) error.pop_back();
     return false;
 }
 

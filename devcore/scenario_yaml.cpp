@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cstring>
 #include <map>
+#include <unordered_set>
 
 namespace Zarvo::DevCore {
 namespace {
@@ -31,10 +32,33 @@ size_t Height(const YamlNode& node) {
 
 std::string Text(const yaml_char_t* text) { return text ? reinterpret_cast<const char*>(text) : ""; }
 
+// The line (0-based) of the text, without its line break.
+std::string_view Line(std::string_view text, size_t line) {
+    size_t start = 0;
+    for (size_t i = 0; i < line && start < text.size(); ++i) start = std::min(text.find('\n', start), text.size()) + 1;
+    if (start >= text.size()) return {};
+    return text.substr(start, std::min(text.find('\n', start), text.size()) - start);
+}
+
+// The likely cause of a syntax error that beginners often make, in a few words; empty when there is none to tell.
+std::string Hint(std::string_view text, const yaml_mark_t& mark, std::string_view problem) {
+    const std::string_view line = Line(text, mark.line);
+    const std::string number = std::to_string(mark.line + 1);
+    if (line.substr(0, line.find_first_not_of(" \t")).find('\t') != std::string_view::npos)
+        return "line " + number + " is indented with a tab; YAML indents with spaces only";
+    if (problem == "did not find expected key" || problem == "did not find expected '-' indicator")
+        return "check the indentation of line " + number +
+               ": the keys of one mapping, and the dashes of one list, stand in one column";
+    if (problem == "mapping values are not allowed in this context")
+        return "a line indented deeper than the key above it, or a text with \": \" in it that is not quoted, "
+               "reads this way";
+    return {};
+}
+
 class TreeBuilder {
 public:
     TreeBuilder(std::string_view text, YamlNode& root, ScenarioError& error)
-        : root_(root), error_(error), aliasBudget_(std::max(kMinAliasNodes, text.size() * kAliasNodesPerInputByte)) {
+        : text_(text), root_(root), error_(error), aliasBudget_(std::max(kMinAliasNodes, text.size() * kAliasNodesPerInputByte)) {
         yaml_parser_initialize(&parser_);
         yaml_parser_set_encoding(&parser_, YAML_UTF8_ENCODING);
         yaml_parser_set_input_string(&parser_, reinterpret_cast<const unsigned char*>(text.data()), text.size());
@@ -59,12 +83,15 @@ public:
 
 private:
     bool SyntaxError() {
+        const std::string problem = Text(reinterpret_cast<const yaml_char_t*>(parser_.problem));
         error_.position = {parser_.problem_mark.line + 1, parser_.problem_mark.column + 1};
-        error_.message = "YAML syntax error: " + Text(reinterpret_cast<const yaml_char_t*>(parser_.problem));
+        error_.message = "YAML syntax error: " + problem;
         if (parser_.context)
             error_.message += std::string(" ") + parser_.context + " that starts at line " +
                               std::to_string(parser_.context_mark.line + 1) + ", column " +
                               std::to_string(parser_.context_mark.column + 1);
+        if (const std::string hint = Hint(text_, parser_.problem_mark, problem); !hint.empty())
+            error_.message += " (" + hint + ")";
         return false;
     }
     bool Fail(SourcePosition position, std::string message) {
@@ -91,6 +118,8 @@ private:
                             event.data.mapping_start.anchor);
             case YAML_SEQUENCE_END_EVENT:
             case YAML_MAPPING_END_EVENT: {
+                if (const YamlNode* key = RepeatedKey(open_.back().node))
+                    return Fail(key->position, "the key '" + key->text + "' is given twice");
                 YamlNode node = std::move(open_.back().node);
                 const std::string anchor = std::move(open_.back().anchor);
                 open_.pop_back();
@@ -99,6 +128,15 @@ private:
             case YAML_ALIAS_EVENT: return Alias(event);
             default: return true;
         }
+    }
+
+    // The first key of a mapping that repeats one before it, or null.
+    static const YamlNode* RepeatedKey(const YamlNode& node) {
+        if (node.kind != YamlNode::Kind::Mapping) return nullptr;
+        std::unordered_set<std::string_view> keys;
+        for (size_t i = 0; i < node.items.size(); i += 2)
+            if (!keys.insert(node.items[i].text).second) return &node.items[i];
+        return nullptr;
     }
 
     bool Scalar(const yaml_event_t& event) {
@@ -157,6 +195,7 @@ private:
     };
 
     yaml_parser_t parser_;
+    std::string_view text_;
     YamlNode& root_;
     ScenarioError& error_;
     size_t aliasBudget_;
@@ -174,6 +213,28 @@ const char* YamlNode::KindName() const {
         case Kind::Mapping: return "a mapping";
     }
     return "a node";
+}
+
+std::vector<std::string> SplitLines(std::string_view text) {
+    std::vector<std::string> lines;
+    for (size_t start = 0; start < text.size();) {
+        const size_t end = std::min(text.find('\n', start), text.size());
+        std::string_view line = text.substr(start, end - start);
+        if (line.ends_with('\r')) line.remove_suffix(1);
+        lines.emplace_back(line);
+        start = end + 1;
+    }
+    return lines;
+}
+
+std::string QuoteSource(const std::vector<std::string>& lines, SourcePosition position) {
+    if (position.line == 0 || position.line > lines.size()) return {};
+    const std::string number = std::to_string(position.line);
+    // A tab is one column, as the parser counts them.
+    std::string line = lines[position.line - 1];
+    std::replace(line.begin(), line.end(), '\t', ' ');
+    const std::string margin = "  " + std::string(number.size(), ' ') + " | ";
+    return "  " + number + " | " + line + "\n" + margin + std::string(std::max<size_t>(position.column, 1) - 1, ' ') + "^\n";
 }
 
 bool ReadYamlTree(std::string_view text, YamlNode& root, ScenarioError& error) {

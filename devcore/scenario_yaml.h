@@ -31,6 +31,15 @@ struct YamlNode {
     const char* KindName() const;
 };
 
+// The text's lines, without their line breaks.
+std::vector<std::string> SplitLines(std::string_view text);
+
+// The line at the position, and a caret under its column, each indented and ended with a line break:
+//      12 |     response: {status: 200}
+//         |                        ^
+// Empty when the lines do not reach the position.
+std::string QuoteSource(const std::vector<std::string>& lines, SourcePosition position);
+
 // Reads the single document of a scenario file. Anchors and aliases are resolved: an alias is a copy of its node.
 // An empty file gives a null scalar. False with the position and text of the first fault.
 bool ReadYamlTree(std::string_view text, YamlNode& root, ScenarioError& error);

@@ -137,8 +137,11 @@ public:
         auto held = std::make_shared<HttpRequest>(std::move(request));
         core_->Post(
             [this, held, reply](TestCore& core) {
-                (*reply)(AnswerRequest(core, *routes_, *held,
-                                       [this](const std::string& line) { console_.Say("devcore: " + line); }));
+                HttpAnswer answer = AnswerRequest(core, *routes_, *held, [this](const std::string& line) {
+                    console_.Say("devcore: " + line);
+                });
+                SayBreaches(core);
+                (*reply)(std::move(answer));
             },
             [reply, held](const std::string& reason) {
                 HttpAnswer failed = ErrorAnswer(503, reason);
@@ -148,6 +151,14 @@ public:
     }
 
 private:
+    // A plugin's breaches of the contract are said even without the story, which tells them where they happen.
+    void SayBreaches(const TestCore& core) {
+        if (options_.verbose) return;
+        for (const ContractBreach& breach : core.breaches)
+            console_.Say(std::string(breach.severity == ContractBreach::Severity::Fail ? "devcore: FAIL " : "devcore: WARN ") +
+                         breach.text);
+    }
+
     HttpScreening Refuse(const std::string& message) {
         if (options_.verbose) console_.Say("devcore: refused: " + message);
         return AnswerAtOnce(ErrorAnswer(403, message));

@@ -41,6 +41,14 @@ int64_t PerformanceCounterFrequency() {
     return value.QuadPart;
 }
 
+bool StandardOutputTakesColour() {
+    const HANDLE output = GetStdHandle(STD_OUTPUT_HANDLE);
+    DWORD mode = 0;
+    if (output == INVALID_HANDLE_VALUE || !GetConsoleMode(output, &mode)) return false;
+    return (mode & ENABLE_VIRTUAL_TERMINAL_PROCESSING) ||
+           SetConsoleMode(output, mode | ENABLE_VIRTUAL_TERMINAL_PROCESSING);
+}
+
 #else
 
 LocalTime ReadLocalTime() {
@@ -69,6 +77,8 @@ int64_t PerformanceCounter() {
 }
 
 int64_t PerformanceCounterFrequency() { return 1000000000; }
+
+bool StandardOutputTakesColour() { return isatty(STDOUT_FILENO) == 1; }
 
 #endif
 

@@ -30,5 +30,7 @@ std::string ExecutableFilePath();
 void DebuggerOutput(const char* text);
 int64_t PerformanceCounter();
 int64_t PerformanceCounterFrequency();
+// Whether standard output is a terminal that shows ANSI colours; a Windows console is switched to them first.
+bool StandardOutputTakesColour();
 
 }  // namespace Zarvo::Platform

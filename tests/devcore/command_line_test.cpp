@@ -57,6 +57,7 @@ TEST(CommandLine, AFolderStandsForItsScenarioFilesSortedByName) {
     const std::string passing = "steps:\n  - put: /a\n    value: 1\n";
     scratch.Write("stories/b.yaml", "steps:\n  - delete: /nothing\n");
     scratch.Write("stories/a.yml", passing);
+    scratch.Write("stories/b2.yaml", "steps:\n  - put: /a\n");
     scratch.Write("stories/c.yaml.txt", passing);
     scratch.Write("stories/deeper/d.yaml", passing);
     scratch.Write("empty/notes.txt", "");
@@ -64,12 +65,94 @@ TEST(CommandLine, AFolderStandsForItsScenarioFilesSortedByName) {
     ProgramRun run = RunDevcore("run " + scratch / "stories" + " --plugin " + kLevelUpLibrary);
     EXPECT_EQ(run.status, 1) << run.output;
     EXPECT_EQ(LinesStartingWith(run.output, "PASS"), std::vector<std::string>{"PASS " + scratch / "stories/a.yml (1 step)"});
-    EXPECT_EQ(LinesStartingWith(run.output, "FAIL"), std::vector<std::string>{"FAIL " + scratch / "stories/b.yaml"});
+    EXPECT_EQ(LinesStartingWith(run.output, "FAIL"),
+              std::vector<std::string>{"FAIL " + scratch / "stories/b.yaml" + " (step 1 of 1)"});
+    EXPECT_EQ(LinesStartingWith(run.output, "ERROR"), std::vector<std::string>{"ERROR " + scratch / "stories/b2.yaml"});
     EXPECT_LT(run.output.find("PASS"), run.output.find("FAIL"));
+    EXPECT_LT(run.output.find("FAIL"), run.output.find("ERROR"));
+    EXPECT_TRUE(MaskTime(run.output).ends_with("\n1 failed, 1 passed, 1 error in <time>\n")) << run.output;
 
     run = RunDevcore("run " + scratch / "empty" + " --plugin " + kLevelUpLibrary);
     EXPECT_EQ(run.status, 2);
     EXPECT_EQ(run.output, "devcore: " + scratch / "empty" + " holds no scenario file (*.yaml, *.yml)\n");
+}
+
+// --filter keeps the files whose path matches, and of the others the steps up to the last one whose note or title
+// matches; any case matches.
+TEST(CommandLine, AFilterKeepsFilesOrStepsByName) {
+    const ScratchFolder scratch;
+    scratch.Write("stories/login.yaml", "steps:\n  - put: /kiv-login/v1/session\n    value: 1\n");
+    scratch.Write("stories/story.yaml", R"(steps:
+  - put: /kiv-login/v1/session
+    value: {state: SUCCEEDED, summonerId: 11, accountId: 22}
+  - note: The game ends with a level gain.
+    put: /kiv-end-of-game/v1/eog-stats-block
+    value: {leveledUp: true, previousLevel: 4}
+  - request: GET /kiv-player-level-up/v1/level-up
+  - delete: /nothing/stored/here
+)");
+    const std::string stories = scratch / "stories";
+    const std::string login = "PASS " + stories + "/login.yaml (1 step)";
+    const struct {
+        std::string filters;
+        int status;
+        std::vector<std::string> passed;
+        std::string summary;
+    } cases[] = {
+        {"", 1, {login}, "1 failed, 1 passed in <time>"},
+        {"--filter LOGIN.yaml", 0, {login}, "1 passed, 1 deselected in <time>"},
+        {"-k 'LEVEL GAIN'", 0, {"PASS " + stories + "/story.yaml (steps 1-2 of 4)"}, "1 passed, 1 deselected in <time>"},
+        {"-k level-up -k login.", 0, {login, "PASS " + stories + "/story.yaml (steps 1-3 of 4)"}, "2 passed in <time>"},
+        {"--filter=absent", 2, {}, "2 deselected in <time>\nno scenario file, and no step, matches --filter"},
+    };
+    for (const auto& c : cases) {
+        const ProgramRun run = RunDevcore("run " + stories + " --plugin " + kLevelUpLibrary + " " + c.filters);
+        EXPECT_EQ(run.status, c.status) << c.filters << "\n" << run.output;
+        EXPECT_EQ(LinesStartingWith(run.output, "PASS"), c.passed) << c.filters;
+        EXPECT_NE(("\n" + MaskTime(run.output)).find("\n" + c.summary + "\n"), std::string::npos) << c.filters << "\n" << run.output;
+    }
+}
+
+// Colour goes to a terminal, unless NO_COLOR is set to a text or TERM is dumb; --color overrides both ways.
+TEST(CommandLine, ColoursTheResultsOnATerminalOrWhenAsked) {
+    const ScratchFolder scratch;
+    const std::string scenario =
+        scratch.Write("s.yaml", "steps:\n  - request: GET /kiv-player-level-up/v1/level-up\n    response: {status: 200}\n");
+    const std::string run = "run " + scenario + " --plugin " + kLevelUpLibrary;
+    const struct {
+        std::string arguments;
+        std::string environment;
+        bool terminal;
+        bool coloured;
+    } cases[] = {
+        {run, "", false, false},
+        {run + " --color=always", "NO_COLOR=1", false, true},
+        {run + " --color always", "", false, true},
+        {run, "", true, true},
+        {run, "NO_COLOR=", true, true},
+        {run, "NO_COLOR=1", true, false},
+        {run, "TERM=dumb", true, false},
+        {run + " --color=never", "", true, false},
+    };
+    for (const auto& c : cases) {
+        // script(1) gives the program a terminal of its own.
+        const ProgramRun result =
+            c.terminal ? RunShell(c.environment + " script -qec \"" + kDevcoreCommand + " " + c.arguments + "\" /dev/null")
+                       : RunDevcore(c.arguments, c.environment);
+        EXPECT_EQ(result.status, 1) << c.arguments << "\n" << result.output;
+        EXPECT_EQ(result.output.find('\x1b') != std::string::npos, c.coloured) << c.environment << " " << c.arguments;
+    }
+
+    const ProgramRun coloured = RunDevcore(run + " --color=always");
+    EXPECT_EQ(MaskTime(coloured.output),
+              "\x1b[1m" + scenario + ":3:24: step 1, request GET /kiv-player-level-up/v1/level-up: the response's "
+              "status\x1b[0m\n"
+              "  3 |     response: {status: 200}\n"
+              "    |                        \x1b[1;31m^\x1b[0m\n"
+              "\x1b[32m  expected: 200\x1b[0m\n"
+              "\x1b[31m  got:      404 with the error \"Not found\"\x1b[0m\n"
+              "\x1b[1;31mFAIL\x1b[0m " + scenario + " (step 1 of 1)\n"
+              "\x1b[1;31m1 failed in <time>\x1b[0m\n");
 }
 
 }  // namespace

@@ -2,7 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include "devcore/json_text.h"
 #include "devcore/scenario_match.h"
+#include "devcore/scenario_reader.h"
 #include "formats/json_reader.h"
 
 namespace Zarvo::DevCore {
@@ -10,25 +12,44 @@ namespace {
 
 BindingProperty Json(std::string_view text) { return ParseJson(text).value; }
 
-TEST(ScenarioMatch, ComparesWholeOrInPartAndNamesThePlaceOfTheDifference) {
+// The place of the first difference and what each side holds there; "-" for a member that is not there.
+TEST(ScenarioMatch, ComparesWholeOrInPartAndNamesThePlaceAndBothSidesOfTheDifference) {
     const BindingProperty got = Json(R"({"data":{"level":5,"spells":[3,4],"zp":-2,"f":0.5},"uri":"/a"})");
     const struct {
         const char* expected;
         bool partly;
-        std::optional<std::string> difference;
+        const char* place;  // null when the values match
+        const char* expectedPart;
+        const char* gotPart;
     } cases[] = {
-        {R"({"uri":"/a","data":{"spells":[3,4],"level":5.0,"zp":-2,"f":0.5}})", false, std::nullopt},
-        {R"({"data":{"level":5}})", true, std::nullopt},
-        {R"({"data":{"level":5}})", false, "data.f"},
-        {R"({"data":{"spells":[3,5]}})", true, "data.spells[1]"},
-        {R"({"data":{"spells":[3]}})", true, "data.spells"},
-        {R"({"data":{"level":"5"}})", true, "data.level"},
-        {R"({"data":{"zp":18446744073709551614}})", true, "data.zp"},
-        {R"({"data":{"missing":null}})", true, "data.missing"},
-        {R"([1])", true, ""},
+        {R"({"uri":"/a","data":{"spells":[3,4],"level":5.0,"zp":-2,"f":0.5}})", false, nullptr, "", ""},
+        {R"({"data":{"level":5}})", true, nullptr, "", ""},
+        {R"({"data":{"level":5}})", false, "data.f", "-", "0.5"},
+        {R"({"data":{"spells":[3,5]}})", true, "data.spells[1]", "5", "4"},
+        {R"({"data":{"spells":[3]}})", true, "data.spells", "[3]", "[3,4]"},
+        {R"({"data":{"level":"5"}})", true, "data.level", "\"5\"", "5"},
+        {R"({"data":{"zp":18446744073709551614}})", true, "data.zp", "18446744073709551614", "-2"},
+        {R"({"data":{"missing":null}})", true, "data.missing", "null", "-"},
+        {R"([1])", true, "", "[1]", R"({"data":{"f":0.5,"level":5,"spells":[3,4],"zp":-2},"uri":"/a"})"},
     };
-    for (const auto& c : cases)
-        EXPECT_EQ(FindDifference(Json(c.expected), got, c.partly), c.difference) << c.expected;
+    const auto shown = [](const BindingProperty* part) { return part ? ToJsonText(*part) : "-"; };
+    for (const auto& c : cases) {
+        const BindingProperty expected = Json(c.expected);
+        const std::optional<ValueDifference> difference = FindDifference(expected, got, c.partly);
+        ASSERT_EQ(difference.has_value(), c.place != nullptr) << c.expected;
+        if (!difference) continue;
+        EXPECT_EQ(difference->Place(), c.place) << c.expected;
+        EXPECT_EQ(shown(difference->expected), c.expectedPart) << c.expected;
+        EXPECT_EQ(shown(difference->got), c.gotPart) << c.expected;
+    }
+}
+
+Scenario Parse(std::string_view text) {
+    Scenario scenario;
+    ScenarioError error;
+    EXPECT_TRUE(ParseScenario(text, "", scenario, error)) << error.message;
+    scenario.file = "story.yaml";
+    return scenario;
 }
 
 Step RequestStep() {
@@ -40,56 +61,123 @@ Step RequestStep() {
     return step;
 }
 
-TEST(ScenarioCheck, WordsEachUnmetExpectationWithBothSidesAsJson) {
-    Step step = RequestStep();
-    step.response.value = ExpectedValue{Json(R"({"newSummonerLevel":5})"), true};
-    step.events = std::vector<ExpectedEvent>{{"OnJsonApiEvent", std::nullopt}};
-    step.logs = std::vector<ExpectedLog>{{2, "queues", true}};
+// Each unmet expectation is shown at its own line and column, with the values where they differ.
+TEST(ScenarioCheck, ShowsEachDifferenceWhereTheExpectationIsWritten) {
+    const Scenario scenario = Parse(R"(steps:
+  - request: GET /kiv-player-level-up/v1/level-up
+    response:
+      value: {newSummonerLevel: 5, newSpells: [3, 14]}
+    events:
+      - name: OnJsonApiEvent_a
+        includes: {data: {level: 6}}
+      - OnJsonApiEvent
+    logs:
+      - {level: ERROR, includes: queues}
+)");
+    const Step& step = scenario.steps[0];
     CallResult result;
-    result.routed = true;
-    result.status = 404;
-    result.error = "Not found";
+    result.status = 200;
+    result.value = Json(R"({"newSummonerLevel":5,"newSpells":[3,7]})");
+    const BindingProperty payload = Json(R"({"uri":"/a","data":{"level":5}})");
+    const std::vector<SentEvent> sent = {{"OnJsonApiEvent_a", payload, "p"}, {"OnJsonApiEvent", payload, "p"}};
     const std::vector<LogLine> logs = {{1, "slow", "p"}};
 
-    const std::vector<Mismatch> mismatches = CheckStep(step, &result, {}, logs);
+    const std::vector<Mismatch> mismatches = CheckStep(step, &result, sent, logs);
     ASSERT_EQ(mismatches.size(), 3u);
-    EXPECT_EQ(FormatMismatch("story.yaml", 3, step, mismatches[0]),
-              "story.yaml:12:5: step 3, request GET /kiv-player-level-up/v1/level-up: the request failed; a step that "
-              "gives no status: or error: expects a success\n"
-              "  expected: a success: status 2xx, no error\n"
-              "  got:      404 with the error \"Not found\"\n");
-    EXPECT_EQ(mismatches[1].what, "1 event expected, the plugins sent 0");
-    EXPECT_EQ(mismatches[1].got, "(none)");
-    EXPECT_EQ(mismatches[2].what, "the log lines differ");
-    EXPECT_EQ(mismatches[2].expected, "ERROR includes \"queues\"");
-    EXPECT_EQ(mismatches[2].got, "WARN slow");
+    EXPECT_EQ(FormatMismatch(scenario, 3, step, mismatches[0]),
+              "story.yaml:4:51: step 3, request GET /kiv-player-level-up/v1/level-up: the response's value differs at "
+              "newSpells[1]\n"
+              "  4 |       value: {newSummonerLevel: 5, newSpells: [3, 14]}\n"
+              "    |                                                   ^\n"
+              "  expected: 14\n"
+              "  got:      7\n");
+    EXPECT_EQ(FormatMismatch(scenario, 3, step, mismatches[1]),
+              "story.yaml:7:34: step 3, request GET /kiv-player-level-up/v1/level-up: event 1 of 2, OnJsonApiEvent_a, "
+              "differs at data.level\n"
+              "  7 |         includes: {data: {level: 6}}\n"
+              "    |                                  ^\n"
+              "  expected: 6\n"
+              "  got:      5\n");
+    EXPECT_EQ(FormatMismatch(scenario, 3, step, mismatches[2]),
+              "story.yaml:10:9: step 3, request GET /kiv-player-level-up/v1/level-up: the log lines differ\n"
+              "  10 |       - {level: ERROR, includes: queues}\n"
+              "     |         ^\n"
+              "  expected: ERROR includes \"queues\"\n"
+              "  got:      WARN slow\n");
+}
+
+TEST(ScenarioCheck, NamesAMemberThatIsMissingOrNotExpected) {
+    const Scenario scenario = Parse(R"(steps:
+  - request: GET /a
+    response:
+      value:
+        level: 5
+        spells: [3, 14]
+  - request: GET /b
+    response:
+      includes: {level: 5, spells: [3, 14]}
+)");
+    CallResult result;
+    result.status = 200;
+    result.value = Json(R"({"level":5,"spells":[3,14],"zp":120})");
+    std::vector<Mismatch> mismatches = CheckStep(scenario.steps[0], &result, {}, {});
+    ASSERT_EQ(mismatches.size(), 1u);
+    EXPECT_EQ(mismatches[0].what, "the response's value has zp, which is not expected");
+    EXPECT_EQ(mismatches[0].expected, "(no such member)");
+    EXPECT_EQ(mismatches[0].got, "120");
+    EXPECT_EQ(mismatches[0].position.line, 5u);  // the mapping that would hold it
+    EXPECT_EQ(mismatches[0].position.column, 9u);
+
+    result.value = Json(R"({"level":5,"spells":[3,14,7]})");
+    mismatches = CheckStep(scenario.steps[1], &result, {}, {});
+    ASSERT_EQ(mismatches.size(), 1u);
+    EXPECT_EQ(mismatches[0].what, "the response's value differs at spells: 2 elements expected, 3 got");
+    EXPECT_EQ(mismatches[0].expected, "[3,14]");
+    EXPECT_EQ(mismatches[0].got, "[3,14,7]");
+    EXPECT_EQ(mismatches[0].position.column, 36u);
+
+    result.value = Json(R"({"spells":[3,14]})");
+    mismatches = CheckStep(scenario.steps[1], &result, {}, {});
+    ASSERT_EQ(mismatches.size(), 1u);
+    EXPECT_EQ(mismatches[0].what, "the response's value lacks level");
+    EXPECT_EQ(mismatches[0].got, "(no such member)");
 }
 
 TEST(ScenarioCheck, EventsAreComparedInOrderAndListedWhenTheirCountDiffers) {
-    Step step = RequestStep();
+    const Scenario scenario = Parse(R"(steps:
+  - put: /a
+    value: 1
+    events:
+      - OnJsonApiEvent
+  - put: /a
+    value: 1
+    events: [OnJsonApiEvent_b, OnJsonApiEvent]
+  - put: /a
+    value: 1
+    events: [OnJsonApiEvent_a, OnJsonApiEvent]
+)");
     const BindingProperty payload = Json(R"({"uri":"/a","data":{"level":5}})");
     const std::vector<SentEvent> sent = {{"OnJsonApiEvent_a", payload, "p"}, {"OnJsonApiEvent", payload, "p"}};
 
-    step.events = std::vector<ExpectedEvent>{{"OnJsonApiEvent_a", ExpectedValue{Json(R"({"data":{"level":6}})"), true}},
-                                             {"OnJsonApiEvent", std::nullopt}};
-    std::vector<Mismatch> mismatches = CheckStep(step, nullptr, sent, {});
+    std::vector<Mismatch> mismatches = CheckStep(scenario.steps[0], nullptr, sent, {});
     ASSERT_EQ(mismatches.size(), 1u);
-    EXPECT_EQ(FormatMismatch("s.yaml", 1, step, mismatches[0]),
-              "s.yaml:12:5: step 1, request GET /kiv-player-level-up/v1/level-up: event 1 of 2 differs at data.level\n"
-              "  expected: OnJsonApiEvent_a includes {\"data\":{\"level\":6}}\n"
-              "  got:      OnJsonApiEvent_a {\"data\":{\"level\":5},\"uri\":\"/a\"}\n");
-
-    step.events = std::vector<ExpectedEvent>{{"OnJsonApiEvent", std::nullopt}};
-    mismatches = CheckStep(step, nullptr, sent, {});
-    ASSERT_EQ(mismatches.size(), 1u);
-    EXPECT_EQ(FormatMismatch("s.yaml", 1, step, mismatches[0]),
-              "s.yaml:12:5: step 1, request GET /kiv-player-level-up/v1/level-up: 1 event expected, the plugins sent 2\n"
+    EXPECT_EQ(FormatMismatch(scenario, 1, scenario.steps[0], mismatches[0]),
+              "story.yaml:5:7: step 1, put /a: 1 event expected, the plugins sent 2\n"
+              "  5 |       - OnJsonApiEvent\n"
+              "    |       ^\n"
               "  expected: OnJsonApiEvent\n"
               "  got:      OnJsonApiEvent_a {\"data\":{\"level\":5},\"uri\":\"/a\"}\n"
               "            OnJsonApiEvent {\"data\":{\"level\":5},\"uri\":\"/a\"}\n");
 
-    step.events = std::vector<ExpectedEvent>{{"OnJsonApiEvent_a", std::nullopt}, {"OnJsonApiEvent", std::nullopt}};
-    EXPECT_TRUE(CheckStep(step, nullptr, sent, {}).empty());
+    mismatches = CheckStep(scenario.steps[1], nullptr, sent, {});
+    ASSERT_EQ(mismatches.size(), 1u);
+    EXPECT_EQ(mismatches[0].what, "event 1 of 2 has another name");
+    EXPECT_EQ(mismatches[0].expected, "OnJsonApiEvent_b");
+    EXPECT_EQ(mismatches[0].got, "OnJsonApiEvent_a");
+    EXPECT_EQ(mismatches[0].position.line, 8u);
+    EXPECT_EQ(mismatches[0].position.column, 14u);
+
+    EXPECT_TRUE(CheckStep(scenario.steps[2], nullptr, sent, {}).empty());
 }
 
 TEST(ScenarioCheck, LogLinesMatchByLevelAndWholeOrIncludedText) {

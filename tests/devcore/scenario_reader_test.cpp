@@ -155,6 +155,22 @@ TEST(ScenarioReader, NamesTheLineAndColumnOfWhatIsMalformed) {
         {"steps:\n  - delete: /a\n    events: {name: x}\n", "3:13: events is a list (lines starting with \"- \"), not a mapping"},
         {"steps:\n  - delete: /a\n    delete: /b\n", "3:5: the key 'delete' is given twice"},
         {"steps:\n  - request: GET /a\n    items: {x: 1, x: 2}\n", "3:19: the key 'x' is given twice"},
+        {"steps:\n  - put: /a\n    value: {a: 1, b: {c: 2}, a: 3}\n", "3:30: the key 'a' is given twice"},
+        {"steps:\n  - request: POST /a\n    body:\n      x:\n        y: 1\n        y: 2\n", "6:9: the key 'y' is given twice"},
+        {"steps:\n  - delete: /a\n    events:\n      - {name: e, includes: {k: 1, k: 1}}\n", "4:36: the key 'k' is given twice"},
+        {"steps:\n\t- put: /a\n", "2:1: YAML syntax error: found character that cannot start any token while scanning for the "
+         "next token that starts at line 2, column 1 (line 2 is indented with a tab; YAML indents with spaces only)"},
+        {"steps:\n  - put: /a\n\tvalue: 1\n", "3:1: YAML syntax error: found a tab character that violates indentation "
+         "while scanning a plain scalar that starts at line 2, column 10 (line 3 is indented with a tab; YAML indents "
+         "with spaces only)"},
+        {"steps:\n  - put: /a\n   value: 1\n", "3:4: YAML syntax error: did not find expected '-' indicator while parsing "
+         "a block collection that starts at line 2, column 3 (check the indentation of line 3: the keys of one mapping, "
+         "and the dashes of one list, stand in one column)"},
+        {"steps:\n  - put: /a\n    value:\n      - 1\n     - 2\n", "5:6: YAML syntax error: did not find expected key while "
+         "parsing a block mapping that starts at line 2, column 5 (check the indentation of line 5: the keys of one "
+         "mapping, and the dashes of one list, stand in one column)"},
+        {"steps:\n  - put: /a\n     value: 1\n", "3:11: YAML syntax error: mapping values are not allowed in this context "
+         "(a line indented deeper than the key above it, or a text with \": \" in it that is not quoted, reads this way)"},
         {"steps: x\n", "1:8: steps is a list (lines starting with \"- \"), not a scalar"},
         {"plugins: []\n", "1:1: a scenario needs steps:"},
         {"- put: /a\n", "1:1: a scenario is a mapping of keys and values, not a sequence"},
@@ -167,7 +183,7 @@ TEST(ScenarioReader, NamesTheLineAndColumnOfWhatIsMalformed) {
     for (const auto& c : cases) {
         Scenario scenario;
         ScenarioError error;
-        ASSERT_FALSE(ParseScenario(c.text, "", scenario, error)) << c.text;
+        EXPECT_FALSE(ParseScenario(c.text, "", scenario, error)) << c.text;
         EXPECT_EQ(std::to_string(error.position.line) + ":" + std::to_string(error.position.column) + ": " +
                       error.message,
                   c.error)
@@ -196,7 +212,7 @@ TEST(ScenarioReader, ReportsAFileThatCannotBeRead) {
     Scenario scenario;
     std::string error;
     EXPECT_FALSE(ReadScenario("no/such/scenario.yaml", scenario, error));
-    EXPECT_EQ(error, "no/such/scenario.yaml: cannot be read");
+    EXPECT_EQ(error, "no/such/scenario.yaml: cannot read: No such file or directory");
 }
 
 }  // namespace

@@ -1,5 +1,5 @@
-// A plugin that does not return: serve sets it aside, answers 503 naming it, keeps serving the store and the other
-// plugins, and still stops on a signal.
+// A plugin at fault: one that does not return is set aside, answered 503 by name, while the store and the other
+// plugins keep serving, and a signal still stops the server; a breach of the contract is answered 500 by name.
 #include <gtest/gtest.h>
 #include <signal.h>
 
@@ -59,6 +59,18 @@ TEST(ServeHangTest, StopsWhenDestroyDoesNotReturn) {
               std::string::npos)
         << output;
     EXPECT_TRUE(output.ends_with("  unload  kiv-player-level-up\ndevcore: stopped\n")) << output;
+}
+
+// A response that breaks the contract is answered 500 with the breach, said on the output; the server goes on.
+TEST(ServeBreachTest, AnswersABreachWithA500NamingIt) {
+    ServeProcess serve({"--plugin", FakeLibrary("kiv-fake-queues")});
+    const std::string breach = "kiv-fake-queues's response to POST /kiv-fake/v1/echo/x counts 2 header pairs but has "
+                               "no storage for them (a null pointer)";
+    EXPECT_EQ(Ask(serve.Port(), "POST", "/kiv-fake/v1/echo/x", "bad headers", "text/plain").Text(),
+              "500 {\"error\":\"" + breach + "\"}");
+    EXPECT_NE(serve.Output().find("devcore: FAIL " + breach + "\n"), std::string::npos) << serve.Output();
+    EXPECT_EQ(Ask(serve.Port(), "POST", "/kiv-fake/v1/echo/x", "fail", "text/plain").Text(),
+              R"(503 {"error":"asked to fail"})");
 }
 
 }  // namespace

@@ -41,12 +41,16 @@ DevcoreProcess::DevcoreProcess(const std::vector<std::string>& arguments) {
     posix_spawn_file_actions_adddup2(&actions, pipe[1], 2);
     posix_spawn_file_actions_addclose(&actions, pipe[0]);
     posix_spawn_file_actions_addclose(&actions, pipe[1]);
-    std::vector<std::string> words{kDevcoreProgram};
+    // Where the host cannot run the program itself, the build's emulator runs it.
+    const std::string emulator = KIV_EMULATOR;
+    std::vector<std::string> words;
+    if (!emulator.empty()) words.push_back(emulator);
+    words.push_back(kDevcoreProgram);
     words.insert(words.end(), arguments.begin(), arguments.end());
     std::vector<char*> argv;
     for (std::string& word : words) argv.push_back(word.data());
     argv.push_back(nullptr);
-    const int failed = posix_spawn(&pid_, kDevcoreProgram.c_str(), &actions, nullptr, argv.data(), environ);
+    const int failed = posix_spawn(&pid_, words.front().c_str(), &actions, nullptr, argv.data(), environ);
     posix_spawn_file_actions_destroy(&actions);
     ::close(pipe[1]);
     if (failed) {
