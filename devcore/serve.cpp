@@ -76,6 +76,8 @@ public:
         }
         routes_.emplace(std::move(routes));
 
+        const std::string listed = RouteListText(*routes_);
+        if (!listed.empty()) console_.Say(std::string_view(listed).substr(0, listed.size() - 1));
         std::string names;
         for (const ServedRoute& route : routes_->All())
             if (names.find(" " + route.plugin) == std::string::npos) names += " " + route.plugin;
@@ -105,6 +107,18 @@ public:
             return AnswerAtOnce(Preflight(head, origin));
 
         const std::string_view path = std::string_view(head.target).substr(0, head.target.find('?'));
+        if (path == "/") {
+            HttpAnswer answer;
+            if (head.method == "GET" || head.method == "HEAD") {
+                answer = RouteListAnswer(*routes_);
+                answer.headersOnly = head.method == "HEAD";
+            } else {
+                answer = ErrorAnswer(405, "Method not allowed");
+                answer.headers.emplace_back("Allow", "GET, HEAD");
+            }
+            AllowOrigin(answer.headers, origin);
+            return AnswerAtOnce(std::move(answer));
+        }
         if (path == "/events") {
             if (head.method == "GET") {
                 HttpScreening screening;

@@ -177,6 +177,56 @@ std::vector<ServedRoute> ServedRoutes::OwningPrefix(std::string_view path) const
     return owning;
 }
 
+namespace {
+
+// The routes of each plugin in load order, each plugin's by path and method.
+std::vector<std::pair<std::string, std::vector<ServedRoute>>> ByPlugin(const ServedRoutes& routes) {
+    std::vector<std::pair<std::string, std::vector<ServedRoute>>> plugins;
+    for (const ServedRoute& route : routes.All()) {
+        if (plugins.empty() || plugins.back().first != route.plugin) plugins.emplace_back(route.plugin, std::vector<ServedRoute>());
+        plugins.back().second.push_back(route);
+    }
+    for (auto& [plugin, served] : plugins)
+        std::sort(served.begin(), served.end(), [](const ServedRoute& a, const ServedRoute& b) {
+            return std::tie(a.path, a.method) < std::tie(b.path, b.method);
+        });
+    return plugins;
+}
+
+}  // namespace
+
+std::string RouteListText(const ServedRoutes& routes) {
+    std::string text;
+    for (const auto& [plugin, served] : ByPlugin(routes)) {
+        text += plugin + " serves\n";
+        for (const ServedRoute& route : served) {
+            std::string method = route.method;
+            method.resize(std::max<size_t>(method.size() + 1, 7), ' ');
+            text += "  " + method + route.path + "\n";
+        }
+    }
+    return text;
+}
+
+HttpAnswer RouteListAnswer(const ServedRoutes& routes) {
+    BindingProperty list;
+    BindingProperty& plugins = list.ChildForWrite("plugins");
+    plugins.MakeCollection();
+    size_t index = 0;
+    for (const auto& [plugin, served] : ByPlugin(routes)) {
+        BindingProperty& entry = plugins.Element(index++);
+        entry.ChildForWrite("plugin").SetString(plugin);
+        BindingProperty& listed = entry.ChildForWrite("routes");
+        listed.MakeCollection();
+        for (size_t i = 0; i < served.size(); ++i) {
+            listed.Element(i).ChildForWrite("method").SetString(served[i].method);
+            listed.Element(i).ChildForWrite("path").SetString(served[i].path);
+        }
+    }
+    list.ChildForWrite("events").SetString("/events");
+    return JsonAnswer(200, ToJsonText(list));
+}
+
 HttpAnswer JsonAnswer(unsigned status, std::string json) {
     HttpAnswer answer;
     answer.status = status;

@@ -26,6 +26,11 @@ private:
     std::vector<ServedRoute> routes_;
 };
 
+// The routes by plugin, for the output at start: "kiv-x serves" and a line a route, by path and method.
+std::string RouteListText(const ServedRoutes& routes);
+// GET /: {"plugins": [{"plugin", "routes": [{"method", "path"}]}], "events": "/events"}.
+HttpAnswer RouteListAnswer(const ServedRoutes& routes);
+
 // An answer with a JSON body, a line break after it.
 HttpAnswer JsonAnswer(unsigned status, std::string json);
 HttpAnswer ErrorAnswer(unsigned status, std::string_view message);

@@ -97,6 +97,21 @@ TEST_F(ServeGuardTest, TellsTheMethodsAPathIsServedForAndAnswersHead) {
     EXPECT_EQ(route.body, "");
 }
 
+TEST_F(ServeGuardTest, ListsThePluginsRoutesAtStartAndAtTheRoot) {
+    EXPECT_EQ(Ask(serve.Port(), "GET", "/").Text(),
+              R"(200 {"events":"/events","plugins":[{"plugin":"kiv-player-level-up","routes":[)"
+              R"({"method":"GET","path":"/kiv-player-level-up/v1/level-up"},)"
+              R"({"method":"GET","path":"/kiv-player-level-up/v1/level-up-notifications/{pluginName}"},)"
+              R"({"method":"POST","path":"/kiv-player-level-up/v1/level-up-notifications/{pluginName}"}]}]})");
+    EXPECT_EQ(Ask(serve.Port(), "DELETE", "/").Header("Allow"), "GET, HEAD");
+    EXPECT_TRUE(serve.Process().WaitForOutput("kiv-player-level-up serves\n"
+                                  "  GET    /kiv-player-level-up/v1/level-up\n"
+                                  "  GET    /kiv-player-level-up/v1/level-up-notifications/{pluginName}\n"
+                                  "  POST   /kiv-player-level-up/v1/level-up-notifications/{pluginName}\n"
+                                  "devcore: serving kiv-player-level-up on http://127.0.0.1:"))
+        << serve.Output();
+}
+
 // A path under the plugin's own prefix that none of its routes serves is a mistyped route, never a store write.
 TEST_F(ServeGuardTest, AnswersAMistypedRouteWithThePluginsRoutes) {
     const std::string expected =
@@ -105,11 +120,10 @@ TEST_F(ServeGuardTest, AnswersAMistypedRouteWithThePluginsRoutes) {
         R"("POST /kiv-player-level-up/v1/level-up-notifications/{pluginName}"]})";
     EXPECT_EQ(Ask(serve.Port(), "PUT", "/kiv-player-level-up/v1/levelup", "{}").Text(), expected);
     EXPECT_EQ(Ask(serve.Port(), "GET", "/kiv-player-level-up/v1/levelup").status, 404u);
-    EXPECT_NE(serve.Output().find("devcore: WARN No route of kiv-player-level-up serves PUT "
+    EXPECT_TRUE(serve.Process().WaitForOutput("devcore: WARN No route of kiv-player-level-up serves PUT "
                                   "/kiv-player-level-up/v1/levelup; its routes: GET /kiv-player-level-up/v1/level-up, "
                                   "GET /kiv-player-level-up/v1/level-up-notifications/{pluginName}, POST "
-                                  "/kiv-player-level-up/v1/level-up-notifications/{pluginName}\n"),
-              std::string::npos)
+                                  "/kiv-player-level-up/v1/level-up-notifications/{pluginName}\n"))
         << serve.Output();
 }
 

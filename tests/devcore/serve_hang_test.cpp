@@ -22,8 +22,8 @@ TEST(ServeHangTest, SetsAsideAPluginThatDoesNotReturn) {
     EXPECT_EQ(Ask(serve.Port(), "PUT", "/kiv-store/v1/thing", "[1]").Text(), "201 [1]");
     // The other plugin answers: before a level-up it has nothing to tell.
     EXPECT_EQ(Ask(serve.Port(), "GET", "/kiv-player-level-up/v1/level-up").Text(), R"(404 {"error":"Not found"})");
-    EXPECT_NE(serve.Output().find("> GET /kiv-player-level-up/v1/level-up\n< 404"), std::string::npos);
-    EXPECT_NE(serve.Output().find("devcore: " + std::string(kHung) + "\n"), std::string::npos) << serve.Output();
+    EXPECT_TRUE(serve.Process().WaitForOutput("> GET /kiv-player-level-up/v1/level-up\n< 404"));
+    EXPECT_TRUE(serve.Process().WaitForOutput("devcore: " + std::string(kHung) + "\n")) << serve.Output();
 
     serve.Process().Signal(SIGINT);
     EXPECT_EQ(serve.Process().Wait(), 0);
@@ -41,9 +41,8 @@ TEST(ServeHangTest, StopsWhileAPluginDoesNotReturn) {
     ASSERT_TRUE(serve.Process().WaitForOutput("> POST /kiv-fake/v1/echo/x hang"));
     serve.Process().Signal(SIGTERM);
     EXPECT_EQ(serve.Process().Wait(), 0);
-    EXPECT_NE(serve.Output().find("devcore: kiv-fake-queues did not return within 2 s from its dispatch callback for "
-                                  "POST /kiv-fake/v1/echo/x, and is set aside\n"),
-              std::string::npos)
+    EXPECT_TRUE(serve.Process().WaitForOutput("devcore: kiv-fake-queues did not return within 2 s from its dispatch callback for "
+                                  "POST /kiv-fake/v1/echo/x, and is set aside\n"))
         << serve.Output();
     EXPECT_TRUE(serve.Output().ends_with("devcore: stopped\n")) << serve.Output();
 }
@@ -68,7 +67,7 @@ TEST(ServeBreachTest, AnswersABreachWithA500NamingIt) {
                                "no storage for them (a null pointer)";
     EXPECT_EQ(Ask(serve.Port(), "POST", "/kiv-fake/v1/echo/x", "bad headers", "text/plain").Text(),
               "500 {\"error\":\"" + breach + "\"}");
-    EXPECT_NE(serve.Output().find("devcore: FAIL " + breach + "\n"), std::string::npos) << serve.Output();
+    EXPECT_TRUE(serve.Process().WaitForOutput("devcore: FAIL " + breach + "\n")) << serve.Output();
     EXPECT_EQ(Ask(serve.Port(), "POST", "/kiv-fake/v1/echo/x", "fail", "text/plain").Text(),
               R"(503 {"error":"asked to fail"})");
 }

@@ -74,7 +74,7 @@ DevcoreProcess::~DevcoreProcess() {
         ::kill(pid_, SIGKILL);
         Wait();
     }
-    reader_.join();
+    if (reader_.joinable()) reader_.join();
     ::close(output_);
 }
 
@@ -100,6 +100,8 @@ int DevcoreProcess::Wait(std::chrono::milliseconds limit) {
         int status = 0;
         if (::waitpid(pid_, &status, WNOHANG) == pid_) {
             status_ = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+            // All the output is there once the pipe ends.
+            reader_.join();
             break;
         }
         if (Clock::now() > end) return -1;
