@@ -4,6 +4,7 @@
 #include <limits>
 
 #include "devcore/contract_bounds.h"
+#include "devcore/plugin_call_watch.h"
 #include "devcore/core_value_reader.h"
 #include "devcore/core_value_writer.h"
 #include "devcore/http_method.h"
@@ -276,6 +277,7 @@ CallResult TestCore::Call(const CallRequest& request) {
 
 void KIV_CDECL TestCore::SendRequest(const PluginCoreApi* api, PluginResponseRecord* response,
                                      const PluginRequestRecord* request) {
+    const CoreEntryScope crossing;
     TestCore& core = From(api);
     const LoadedPlugin* sender = Table(api).plugin;
     Entry entry(core);
