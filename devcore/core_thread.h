@@ -24,7 +24,8 @@ public:
     // when the job threw.
     using Fail = std::function<void(const std::string& reason)>;
 
-    // `limit` 0 waits for ever (until the core is destroyed). `report` gets a line for each plugin given up on, on the watch's thread.
+    // `limit` 0 waits for ever (until the core is destroyed). `report` gets a line for each plugin given up on, on the
+    // watch's thread.
     CoreThread(std::chrono::milliseconds limit, std::function<void(const std::string&)> report);
     // Drops the jobs not yet started, destroys the plugins newest first (each Destroy watched like any call), and
     // joins the core's thread. From now on every call has 2 s at most (or the limit, when shorter), also when there

@@ -105,7 +105,8 @@ int main(int argc, char** argv) {
     double callTimeout = seconds(serve.callTimeout);
     double requestTimeout = seconds(serve.limits.requestTimeout);
     double idleTimeout = seconds(serve.limits.idleTimeout);
-    serveCommand->add_option("--call-timeout", callTimeout, "seconds a plugin may take to return from a call; 0: no limit")
+    serveCommand
+        ->add_option("--call-timeout", callTimeout, "seconds a plugin may take to return from a call; 0: no limit")
         ->type_name("SECONDS")
         ->check(CLI::NonNegativeNumber.description(""))
         ->capture_default_str();

@@ -1,6 +1,7 @@
 // The crossings between the core and its plugins, as a watcher on the crossing thread sees them: each time the core
-// runs a plugin's code or reads what a plugin handed over, and each call of a plugin into the core. `serve` watches its core thread this
-// way to find a plugin that does not return, and to keep a thread it gave up on from touching the core again.
+// runs a plugin's code or reads what a plugin handed over, and each call of a plugin into the core. `serve` watches
+// its core thread this way to find a plugin that does not return, and to keep a thread it gave up on from touching
+// the core again.
 #pragma once
 
 #include <string_view>

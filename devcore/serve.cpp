@@ -169,7 +169,7 @@ private:
     void SayBreaches(const TestCore& core) {
         if (options_.verbose) return;
         for (const ContractBreach& breach : core.breaches)
-            console_.Say(std::string(breach.severity == ContractBreach::Severity::Fail ? "devcore: FAIL " : "devcore: WARN ") +
+            console_.Say((breach.severity == ContractBreach::Severity::Fail ? "devcore: FAIL " : "devcore: WARN ") +
                          breach.text);
     }
 

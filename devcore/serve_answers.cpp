@@ -130,9 +130,10 @@ HttpAnswer StoreValue(TestCore& core, const HttpRequest& request, const std::str
     const std::string_view type = request.Header("Content-Type");
     const StoredValueFormat format = StoredValueFormatOf(type);
     if (format == StoredValueFormat::Refused) {
-        return ErrorAnswer(415, type.empty() ? "A stored value needs a Content-Type: " + std::string(kStoredTypes)
-                                             : "A stored value is not '" + std::string(type) + "': its Content-Type is " +
-                                                   std::string(kStoredTypes));
+        const std::string message = type.empty() ? "A stored value needs a Content-Type: " + std::string(kStoredTypes)
+                                                 : "A stored value is not '" + std::string(type) +
+                                                       "': its Content-Type is " + std::string(kStoredTypes);
+        return ErrorAnswer(415, message);
     }
     if (request.body.empty()) return ErrorAnswer(400, "The body is empty: it holds the resource's value");
     const BindingResult value = ReadStoredValue(format, request.body);
@@ -183,7 +184,8 @@ namespace {
 std::vector<std::pair<std::string, std::vector<ServedRoute>>> ByPlugin(const ServedRoutes& routes) {
     std::vector<std::pair<std::string, std::vector<ServedRoute>>> plugins;
     for (const ServedRoute& route : routes.All()) {
-        if (plugins.empty() || plugins.back().first != route.plugin) plugins.emplace_back(route.plugin, std::vector<ServedRoute>());
+        if (plugins.empty() || plugins.back().first != route.plugin)
+            plugins.emplace_back(route.plugin, std::vector<ServedRoute>());
         plugins.back().second.push_back(route);
     }
     for (auto& [plugin, served] : plugins)

@@ -57,7 +57,8 @@ TEST_F(ServeReadersTest, ReadersWithinTheBoundLeaveRoomForRequests) {
     EXPECT_EQ(Ask(serve.Port(), "GET", "/kiv-store/v1/none").Text(), R"(404 {"error":"Not found"})");
 
     TestConnection refused(serve.Port());
-    EXPECT_EQ(refused.Ask("GET", "/events").Text(), R"(503 {"error":"devcore serves at most 9 event readers at once"})");
+    EXPECT_EQ(refused.Ask("GET", "/events").Text(),
+              R"(503 {"error":"devcore serves at most 9 event readers at once"})");
 
     readers.pop_back();
     bool greeted = false;

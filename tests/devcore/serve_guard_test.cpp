@@ -105,10 +105,10 @@ TEST_F(ServeGuardTest, ListsThePluginsRoutesAtStartAndAtTheRoot) {
               R"({"method":"POST","path":"/kiv-player-level-up/v1/level-up-notifications/{pluginName}"}]}]})");
     EXPECT_EQ(Ask(serve.Port(), "DELETE", "/").Header("Allow"), "GET, HEAD");
     EXPECT_TRUE(serve.Process().WaitForOutput("kiv-player-level-up serves\n"
-                                  "  GET    /kiv-player-level-up/v1/level-up\n"
-                                  "  GET    /kiv-player-level-up/v1/level-up-notifications/{pluginName}\n"
-                                  "  POST   /kiv-player-level-up/v1/level-up-notifications/{pluginName}\n"
-                                  "devcore: serving kiv-player-level-up on http://127.0.0.1:"))
+                                              "  GET    /kiv-player-level-up/v1/level-up\n"
+                                              "  GET    /kiv-player-level-up/v1/level-up-notifications/{pluginName}\n"
+                                              "  POST   /kiv-player-level-up/v1/level-up-notifications/{pluginName}\n"
+                                              "devcore: serving kiv-player-level-up on http://127.0.0.1:"))
         << serve.Output();
 }
 
@@ -121,9 +121,10 @@ TEST_F(ServeGuardTest, AnswersAMistypedRouteWithThePluginsRoutes) {
     EXPECT_EQ(Ask(serve.Port(), "PUT", "/kiv-player-level-up/v1/levelup", "{}").Text(), expected);
     EXPECT_EQ(Ask(serve.Port(), "GET", "/kiv-player-level-up/v1/levelup").status, 404u);
     EXPECT_TRUE(serve.Process().WaitForOutput("devcore: WARN No route of kiv-player-level-up serves PUT "
-                                  "/kiv-player-level-up/v1/levelup; its routes: GET /kiv-player-level-up/v1/level-up, "
-                                  "GET /kiv-player-level-up/v1/level-up-notifications/{pluginName}, POST "
-                                  "/kiv-player-level-up/v1/level-up-notifications/{pluginName}\n"))
+                                              "/kiv-player-level-up/v1/levelup; its routes: GET "
+                                              "/kiv-player-level-up/v1/level-up, GET "
+                                              "/kiv-player-level-up/v1/level-up-notifications/{pluginName}, POST "
+                                              "/kiv-player-level-up/v1/level-up-notifications/{pluginName}\n"))
         << serve.Output();
 }
 

@@ -41,8 +41,8 @@ TEST(ServeHangTest, StopsWhileAPluginDoesNotReturn) {
     ASSERT_TRUE(serve.Process().WaitForOutput("> POST /kiv-fake/v1/echo/x hang"));
     serve.Process().Signal(SIGTERM);
     EXPECT_EQ(serve.Process().Wait(), 0);
-    EXPECT_TRUE(serve.Process().WaitForOutput("devcore: kiv-fake-queues did not return within 2 s from its dispatch callback for "
-                                  "POST /kiv-fake/v1/echo/x, and is set aside\n"))
+    EXPECT_TRUE(serve.Process().WaitForOutput("devcore: kiv-fake-queues did not return within 2 s from its dispatch "
+                                              "callback for POST /kiv-fake/v1/echo/x, and is set aside\n"))
         << serve.Output();
     EXPECT_TRUE(serve.Output().ends_with("devcore: stopped\n")) << serve.Output();
 }

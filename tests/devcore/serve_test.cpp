@@ -82,7 +82,8 @@ TEST_F(ServeTest, TheStoreAnswersThePathsNoPluginServes) {
     EXPECT_EQ(Ask("PUT", "/kiv-store/v1/thing", "[1, 2]"), "201 [1,2]");
     EXPECT_EQ(Ask("GET", "/kiv-store/v1/thing"), "200 [1,2]");
     EXPECT_EQ(Ask("PUT", "/kiv-store/v1/thing", "[1,"), R"(400 {"error":"Error: Invalid value. at offset 3."})");
-    EXPECT_EQ(Ask("PUT", "/kiv-store/v1/thing", ""), R"(400 {"error":"The body is empty: it holds the resource's value"})");
+    EXPECT_EQ(Ask("PUT", "/kiv-store/v1/thing", ""),
+              R"(400 {"error":"The body is empty: it holds the resource's value"})");
     EXPECT_EQ(Ask("PUT", "/kiv-store/v1/thing", "\x91\xc1", "application/x-msgpack"),
               R"(400 {"error":"Invalid MessagePack data at position 2."})");
     EXPECT_EQ(Ask("PUT", "/kiv-store/v1/thing", std::string("[1]\0[2]", 7)),
