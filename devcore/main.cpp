@@ -2,6 +2,7 @@
 #include <CLI/CLI.hpp>
 
 #include <chrono>
+#include <cstdint>
 #include <cmath>
 #include <iostream>
 #include <string>
@@ -118,9 +119,10 @@ int main(int argc, char** argv) {
         ->type_name("SECONDS")
         ->check(CLI::PositiveNumber.description(""))
         ->capture_default_str();
+    // A request record counts its body's bytes in 32 bits (and size_t may have no more).
     serveCommand->add_option("--max-body", serve.limits.bodyBytes, "bytes of a request's body")
         ->type_name("BYTES")
-        ->check(CLI::Range(size_t{0}, size_t{4} << 30).description(""))
+        ->check(CLI::Range(size_t{0}, size_t{UINT32_MAX}).description(""))
         ->capture_default_str();
     serveCommand->add_option("--max-connections", serve.limits.connections, "connections open at once")
         ->type_name("N")
