@@ -4,6 +4,7 @@
 #include <limits>
 
 #include "devcore/contract_bounds.h"
+#include "devcore/plugin_call_watch.h"
 #include "devcore/core_value_reader.h"
 #include "devcore/core_value_writer.h"
 #include "devcore/http_method.h"
@@ -62,6 +63,33 @@ const TestCore::Route* TestCore::FindRoute(uint32_t method, std::string_view met
         }
     }
     return taken;
+}
+
+std::vector<std::string> TestCore::MethodsServing(std::string_view path) const {
+    std::vector<std::string> methods;
+    for (const auto& plugin : plugins_) {
+        for (const Route& route : plugin->routes) {
+            if (!route.function.path.Match(path, nullptr)) continue;
+            const std::string name(route.function.method == kOtherMethod ? std::string_view(route.function.methodName)
+                                                                         : MethodName(route.function.method));
+            if (!name.empty() && std::find(methods.begin(), methods.end(), name) == methods.end())
+                methods.push_back(name);
+        }
+    }
+    return methods;
+}
+
+std::vector<ServedRoute> TestCore::Routes() const {
+    std::vector<ServedRoute> routes;
+    for (const auto& plugin : plugins_) {
+        for (const Route& route : plugin->routes) {
+            const std::string_view method = route.function.method == kOtherMethod
+                                                ? std::string_view(route.function.methodName)
+                                                : MethodName(route.function.method);
+            routes.push_back({plugin->name, method.empty() ? "*" : std::string(method), route.function.pathTemplate});
+        }
+    }
+    return routes;
 }
 
 bool TestCore::Serves(std::string_view path) const {
@@ -179,6 +207,13 @@ void TestCore::ReadResponse(const LoadedPlugin* plugin, const std::string& title
 
 CallResult TestCore::Dispatch(const Route& route, const PluginRequestRecord& record, const std::string& title) {
     const LoadedPlugin* plugin = route.plugin;
+    if (!plugin->setAside.empty()) {
+        CallResult result;
+        result.routed = true;
+        result.status = result.recordStatus = 503;
+        result.error = plugin->setAside;
+        return result;
+    }
     const size_t breachesBefore = breaches.size();
     PluginResponseRecord response{};
     CallResult result;
@@ -213,6 +248,7 @@ CallResult TestCore::Call(const CallRequest& request) {
         CallResult result;
         result.status = pathServed ? 405 : 404;
         result.error = pathServed ? "Method not allowed" : "Not found";
+        if (pathServed) result.allowed = MethodsServing(request.path);
         Tell("< " + CallResultForStory(result));
         return result;
     }
@@ -245,6 +281,7 @@ CallResult TestCore::Call(const CallRequest& request) {
 
 void KIV_CDECL TestCore::SendRequest(const PluginCoreApi* api, PluginResponseRecord* response,
                                      const PluginRequestRecord* request) {
+    const CoreEntryScope crossing;
     TestCore& core = From(api);
     const LoadedPlugin* sender = Table(api).plugin;
     Entry entry(core);
