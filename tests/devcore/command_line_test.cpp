@@ -113,36 +113,34 @@ TEST(CommandLine, AFilterKeepsFilesOrStepsByName) {
     }
 }
 
-// Colour goes to a terminal, unless NO_COLOR is set to a text or TERM is dumb; --color overrides both ways.
-TEST(CommandLine, ColoursTheResultsOnATerminalOrWhenAsked) {
-    const ScratchFolder scratch;
-    const std::string scenario =
+// A scenario whose one step fails, and the command that runs it.
+struct FailingRun {
+    ScratchFolder scratch;
+    std::string scenario =
         scratch.Write("s.yaml", "steps:\n  - request: GET /kiv-player-level-up/v1/level-up\n    response: {status: 200}\n");
-    const std::string run = "run " + scenario + " --plugin " + kLevelUpLibrary;
+    std::string arguments = "run " + scenario + " --plugin " + kLevelUpLibrary;
+};
+
+// Colour goes to a terminal, unless NO_COLOR is set to a text or TERM is dumb; --color overrides both ways.
+TEST(CommandLine, ColoursTheResultsWhenAsked) {
+    const FailingRun failing;
+    const std::string& run = failing.arguments;
     const struct {
         std::string arguments;
         std::string environment;
-        bool terminal;
         bool coloured;
     } cases[] = {
-        {run, "", false, false},
-        {run + " --color=always", "NO_COLOR=1", false, true},
-        {run + " --color always", "", false, true},
-        {run, "", true, true},
-        {run, "NO_COLOR=", true, true},
-        {run, "NO_COLOR=1", true, false},
-        {run, "TERM=dumb", true, false},
-        {run + " --color=never", "", true, false},
+        {run, "", false},
+        {run + " --color=always", "NO_COLOR=1", true},
+        {run + " --color always", "", true},
     };
     for (const auto& c : cases) {
-        // script(1) gives the program a terminal of its own.
-        const ProgramRun result =
-            c.terminal ? RunShell(c.environment + " script -qec \"" + kDevcoreCommand + " " + c.arguments + "\" /dev/null")
-                       : RunDevcore(c.arguments, c.environment);
+        const ProgramRun result = RunDevcore(c.arguments, c.environment);
         EXPECT_EQ(result.status, 1) << c.arguments << "\n" << result.output;
         EXPECT_EQ(result.output.find('\x1b') != std::string::npos, c.coloured) << c.environment << " " << c.arguments;
     }
 
+    const std::string& scenario = failing.scenario;
     const ProgramRun coloured = RunDevcore(run + " --color=always");
     EXPECT_EQ(MaskTime(coloured.output),
               "\x1b[1m" + scenario + ":3:24: step 1, request GET /kiv-player-level-up/v1/level-up: the response's "
@@ -153,6 +151,29 @@ TEST(CommandLine, ColoursTheResultsOnATerminalOrWhenAsked) {
               "\x1b[31m  got:      404 with the error \"Not found\"\x1b[0m\n"
               "\x1b[1;31mFAIL\x1b[0m " + scenario + " (step 1 of 1)\n"
               "\x1b[1;31m1 failed in <time>\x1b[0m\n");
+}
+
+TEST(CommandLine, ColoursTheResultsOnATerminal) {
+    const FailingRun failing;
+    const std::string& run = failing.arguments;
+    const struct {
+        std::string arguments;
+        std::string environment;
+        bool coloured;
+    } cases[] = {
+        {run, "", true},
+        {run, "NO_COLOR=", true},
+        {run, "NO_COLOR=1", false},
+        {run, "TERM=dumb", false},
+        {run + " --color=never", "", false},
+    };
+    for (const auto& c : cases) {
+        // script(1) gives the program a terminal of its own.
+        const ProgramRun result =
+            RunShell(c.environment + " script -qec \"" + kDevcoreCommand + " " + c.arguments + "\" /dev/null");
+        EXPECT_EQ(result.status, 1) << c.arguments << "\n" << result.output;
+        EXPECT_EQ(result.output.find('\x1b') != std::string::npos, c.coloured) << c.environment << " " << c.arguments;
+    }
 }
 
 }  // namespace

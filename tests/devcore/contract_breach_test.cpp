@@ -2,6 +2,8 @@
 // positioned FAIL and exit status 1, and none ends or hangs devcore.
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+
 #include "devcore_program.h"
 
 namespace Zarvo::DevCore::Testing {
@@ -13,7 +15,9 @@ const std::string kThingStep = "steps:\n  - request: GET /kiv-fake-breach/v1/thi
 const std::string kPingStep = "steps:\n  - put: /kiv-fake/v1/ping\n    value: 1\n";
 
 // The sanitizers would take a crash for their own report; the crash is devcore's to report here.
-const std::string kEnvironment = "ASAN_OPTIONS=\"$ASAN_OPTIONS:handle_segv=0:handle_abort=0\" ";
+const std::string kEnvironment =
+    "ASAN_OPTIONS=" + std::string(std::getenv("ASAN_OPTIONS") ? std::getenv("ASAN_OPTIONS") : "") +
+    ":handle_segv=0:handle_abort=0 ";
 // Under a user-mode emulator devcore cannot start itself again, and plays every file in its own process: a crash or
 // a hang then ends devcore, and those rows cannot be played.
 constexpr bool kEmulated = sizeof(KIV_EMULATOR) > 1;

@@ -19,7 +19,9 @@
 namespace Zarvo::DevCore::Testing {
 
 inline const std::string kLevelUpLibrary = KIV_PLUGIN_LIBRARY;
-inline std::string FakeLibrary(std::string_view name) { return KIV_FAKE_PLUGIN_DIR "/" + std::string(name) + ".so"; }
+inline std::string FakeLibrary(std::string_view name) {
+    return KIV_FAKE_PLUGIN_DIR "/" + std::string(name) + KIV_LIBRARY_SUFFIX;
+}
 
 inline BindingProperty Json(std::string_view text) {
     BindingResult parsed = ParseJson(text);
