@@ -26,6 +26,9 @@ TEST(CommandLine, EachCommandHasItsHelpAndEveryFaultExitsWith2) {
         {"run " + scenario + " --frobnicate", 2, "devcore: The following argument was not expected: --frobnicate\n"},
         {"serve --port=65536", 2, "devcore: --port: Value 65536 not in range 0 to 65535\n"},
         {"serve --port x", 2, "devcore: --port: Value x not in range 0 to 65535\n"},
+        // An argument reaches the program as given: blanks, quotes and backslashes (the last before the end).
+        {"run " + scenario + R"( --color 'x "y" z\"w\')", 2,
+         R"(devcore: --color: it is auto, always or never, not x "y" z\"w\)" "\n"},
         {"run " + scratch / "missing.yaml", 2,
          "devcore: cannot read " + scratch / "missing.yaml" + ": No such file or directory\n"},
         {"run " + scenario + " --plugin=" + scratch / "missing.so", 2,
@@ -92,7 +95,7 @@ TEST(CommandLine, AFilterKeepsFilesOrStepsByName) {
   - delete: /nothing/stored/here
 )");
     const std::string stories = scratch / "stories";
-    const std::string login = "PASS " + stories + "/login.yaml (1 step)";
+    const std::string login = "PASS " + scratch / "stories/login.yaml" + " (1 step)";
     const struct {
         std::string filters;
         int status;
@@ -101,8 +104,10 @@ TEST(CommandLine, AFilterKeepsFilesOrStepsByName) {
     } cases[] = {
         {"", 1, {login}, "1 failed, 1 passed in <time>"},
         {"--filter LOGIN.yaml", 0, {login}, "1 passed, 1 deselected in <time>"},
-        {"-k 'LEVEL GAIN'", 0, {"PASS " + stories + "/story.yaml (steps 1-2 of 4)"}, "1 passed, 1 deselected in <time>"},
-        {"-k level-up -k login.", 0, {login, "PASS " + stories + "/story.yaml (steps 1-3 of 4)"}, "2 passed in <time>"},
+        {"-k 'LEVEL GAIN'", 0, {"PASS " + scratch / "stories/story.yaml" + " (steps 1-2 of 4)"},
+         "1 passed, 1 deselected in <time>"},
+        {"-k level-up -k login.", 0, {login, "PASS " + scratch / "stories/story.yaml" + " (steps 1-3 of 4)"},
+         "2 passed in <time>"},
         {"--filter=absent", 2, {}, "2 deselected in <time>\nno scenario file, and no step, matches --filter"},
     };
     for (const auto& c : cases) {
@@ -116,8 +121,8 @@ TEST(CommandLine, AFilterKeepsFilesOrStepsByName) {
 // A scenario whose one step fails, and the command that runs it.
 struct FailingRun {
     ScratchFolder scratch;
-    std::string scenario =
-        scratch.Write("s.yaml", "steps:\n  - request: GET /kiv-player-level-up/v1/level-up\n    response: {status: 200}\n");
+    std::string scenario = scratch.Write(
+        "s.yaml", "steps:\n  - request: GET /kiv-player-level-up/v1/level-up\n    response: {status: 200}\n");
     std::string arguments = "run " + scenario + " --plugin " + kLevelUpLibrary;
 };
 

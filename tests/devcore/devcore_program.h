@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "devcore_fixture.h"
+#include "line_feeds.h"
 #include "platform/system_process.h"
 
 namespace Zarvo::DevCore::Testing {
@@ -31,8 +32,7 @@ inline ProgramRun RunProgram(const std::string& program, const std::vector<std::
     }
     const Platform::ChildProcess::Exit exit = child.Wait();
     if (!exit.signalled) run.status = exit.code;
-    // Windows programs end their lines with CR LF.
-    for (size_t at = 0; (at = run.output.find("\r\n", at)) != std::string::npos;) run.output.erase(at, 1);
+    run.output = WithLineFeeds(std::move(run.output));
     return run;
 }
 

@@ -8,6 +8,8 @@
 #include <cctype>
 #include <stdexcept>
 
+#include "line_feeds.h"
+
 namespace Zarvo::DevCore::Testing {
 namespace {
 
@@ -68,7 +70,7 @@ bool DevcoreProcess::WaitForOutput(std::string_view text, std::chrono::milliseco
 
 std::string DevcoreProcess::Output() const {
     std::lock_guard lock(mutex_);
-    return text_;
+    return WithLineFeeds(text_);
 }
 
 bool DevcoreProcess::Signal(int signal) { return child_.SendSignal(signal); }

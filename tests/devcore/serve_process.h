@@ -29,6 +29,7 @@ public:
 
     // Waits until the output holds the text; false after the time limit.
     bool WaitForOutput(std::string_view text, std::chrono::milliseconds limit = 30s);
+    // What the process wrote so far, its lines ended by '\n'.
     std::string Output() const;
     // Sends SIGINT or SIGTERM; false where the system has no signals between processes.
     bool Signal(int signal);
