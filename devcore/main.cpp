@@ -74,6 +74,9 @@ int main(int argc, char** argv) {
                      "whose note or title contains it, up to that step; any case; may be given more than once")
         ->type_name("TEXT")
         ->allow_extra_args(false);
+    runCommand->add_option("--junit", run.junitFile, "write the results to FILE as JUnit XML too, one test case per "
+                                                     "scenario file")
+        ->type_name("FILE");
     runCommand->add_flag("-v,--verbose", run.verbose, "tell the story: every step, request, event and log line");
     std::string colour = "auto";
     runCommand
@@ -117,6 +120,8 @@ int main(int argc, char** argv) {
     if (runCommand->parsed()) {
         if (!ListScenarioFiles(scenarioPaths, run.scenarios, error) || !CheckReadable(run.plugins, error))
             return UnreadableInput(error);
+        // A report that cannot be written is told before anything runs.
+        if (!run.junitFile.empty() && !WriteFile(run.junitFile, "", error)) return UnreadableInput(error);
         run.colour = UseColour(colour == "always" ? ColourChoice::Always
                                 : colour == "never"  ? ColourChoice::Never
                                                      : ColourChoice::Auto);

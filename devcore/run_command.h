@@ -18,6 +18,7 @@ struct RunOptions {
     std::vector<std::string> filters;
     bool verbose = false;                // tell the story of every step on the output
     bool colour = false;                 // colour the results with ANSI codes
+    std::string junitFile;               // when not empty, the results are written there as JUnit XML too
 };
 
 // What playing one scenario file came to. It is plain data, so that a file can be played in another process and
@@ -40,7 +41,8 @@ struct ScenarioRun {
 ScenarioRun RunScenarioFile(const std::string& file, const RunOptions& options, std::ostream& out);
 
 // Plays every scenario file in order, reports each on `out` and ends with a summary line. Returns the exit
-// status: 0 when every scenario played passed, 1 when one did not, 2 when the filters left nothing to play.
+// status: 0 when every scenario played passed, 1 when one did not, 2 when the filters left nothing to play or the
+// JUnit file cannot be written.
 int RunScenarios(const RunOptions& options, std::ostream& out);
 
 }  // namespace Zarvo::DevCore
