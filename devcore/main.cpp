@@ -5,6 +5,7 @@
 #include <string>
 #include <string_view>
 
+#include "devcore/describe_command.h"
 #include "devcore/input_files.h"
 #include "devcore/run_command.h"
 #include "devcore/serve.h"
@@ -24,6 +25,14 @@ constexpr const char* kRunHelp =
     "\n"
     "Exit status: 0 when every scenario passed, 1 when one failed or could not be played, 2 for a wrong command\n"
     "line or an input that cannot be read.";
+
+constexpr const char* kDescribeHelp =
+    "Each plugin is loaded as run loads it, and its routes are listed by path: the method, the path template and\n"
+    "the result's type, then each argument with its type and where it may come from (the path, the query, a\n"
+    "header or the body). The events the plugin registers follow, with their payload types.\n"
+    "\n"
+    "Exit status: 0 when every plugin loaded, 1 when one did not, 2 for a wrong command line or a plugin library\n"
+    "that cannot be read.";
 
 constexpr const char* kServeHelp =
     "The plugins' routes are served over HTTP on 127.0.0.1, and the events they send at /events. On any other\n"
@@ -91,6 +100,14 @@ int main(int argc, char** argv) {
             },
             ""));
 
+    std::vector<std::string> described;
+    bool describeAsJson = false;
+    CLI::App* describeCommand =
+        app.add_subcommand("describe", "list the routes and events of plugin libraries, from their API descriptions");
+    describeCommand->footer(kDescribeHelp);
+    describeCommand->add_option("PLUGIN", described, "plugin libraries")->type_name("PATH")->required();
+    describeCommand->add_flag("--json", describeAsJson, "print a JSON list, one catalogue per plugin");
+
     ServeOptions serve;
     CLI::App* serveCommand = app.add_subcommand("serve", "serve the plugins' routes and a resource store over HTTP");
     serveCommand->footer(kServeHelp);
@@ -104,7 +121,7 @@ int main(int argc, char** argv) {
     // CLI11 would take an unknown command for a stray argument; it is named as what it is.
     const auto isCommand = [&](const CLI::App* command) { return command->check_name(argv[1]); };
     if (argc > 1 && argv[1][0] != '-' && app.get_subcommands(isCommand).empty())
-        return WrongCommandLine("unknown command '" + std::string(argv[1]) + "'; the commands are run and serve", "");
+        return WrongCommandLine("unknown command '" + std::string(argv[1]) + "'; the commands are run, describe and serve", "");
     try {
         app.parse(argc, argv);
     } catch (const CLI::CallForHelp& e) {
@@ -112,8 +129,8 @@ int main(int argc, char** argv) {
     } catch (const CLI::CallForVersion& e) {
         return app.exit(e);
     } catch (const CLI::ParseError& e) {
-        const CLI::App* command = runCommand->parsed() ? runCommand : serveCommand->parsed() ? serveCommand : nullptr;
-        return WrongCommandLine(e.what(), command ? command->get_name() : "");
+        const std::vector<CLI::App*> commands = app.get_subcommands();
+        return WrongCommandLine(e.what(), commands.empty() ? "" : commands[0]->get_name());
     }
 
     std::string error;
@@ -126,6 +143,10 @@ int main(int argc, char** argv) {
                                 : colour == "never"  ? ColourChoice::Never
                                                      : ColourChoice::Auto);
         return RunScenarios(run, std::cout);
+    }
+    if (describeCommand->parsed()) {
+        if (!CheckReadable(described, error)) return UnreadableInput(error);
+        return DescribePlugins(described, describeAsJson, std::cout);
     }
     if (!CheckReadable(serve.plugins, error)) return UnreadableInput(error);
     return Serve(serve);

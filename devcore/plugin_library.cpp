@@ -85,6 +85,7 @@ bool TestCore::Load(const std::string& libraryPath, std::string* error) {
     plugin->instance = instance;
     plugin->table = {table_.api, this, plugin.get()};
     plugin->init = {&plugin->table.api, kFirstPluginHandle + nextPlugin_++};
+    plugin->description = block.description;
     if (const PluginApiDescription* description = block.description) {
         for (const ApiFunctionEntry* function = description->functions; function; function = function->next) {
             if (!function->dispatch) continue;  // nothing to call it through
@@ -114,6 +115,12 @@ void TestCore::Unload(LoadedPlugin& plugin) {
     std::erase_if(subscriptions, [&](const Subscription& s) { return s.pluginHandle == plugin.init.pluginHandle; });
     dlclose(plugin.library);
     Tell("  unload  " + plugin.name);
+}
+
+const PluginApiDescription* TestCore::ApiDescription(std::string_view plugin) const {
+    for (const auto& loaded : plugins_)
+        if (loaded->name == plugin) return loaded->description;
+    return nullptr;
 }
 
 std::vector<std::string> TestCore::LoadedPlugins() const {

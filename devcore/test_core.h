@@ -145,6 +145,9 @@ public:
     bool Load(const std::string& libraryPath, std::string* error);
     // The short names of the loaded plugins, in load order.
     std::vector<std::string> LoadedPlugins() const;
+    // The API description that the loaded plugin of this short name handed over at load; null when there is no such
+    // plugin or it handed none. It stays valid until the plugin is unloaded, when the core ends.
+    const PluginApiDescription* ApiDescription(std::string_view plugin) const;
 
     // Calls a loaded plugin's function, chosen by method and path template from the plugins' API descriptions,
     // through its dispatch callback; the response is read and freed through its free routine.
