@@ -20,11 +20,12 @@ constexpr int kWrongCommandLine = 2;
 constexpr const char* kRunHelp =
     "Each scenario file is played with a fresh core around the plugin libraries: those the scenario names under\n"
     "plugins: (relative to the file) and those given with --plugin (relative to the current folder). A folder\n"
-    "stands for its *.yaml and *.yml files, sorted by name. Every file gets a PASS or FAIL line; a failed\n"
-    "expectation is shown as expected against got.\n"
+    "stands for its *.yaml and *.yml files, sorted by name. Every file gets a PASS, FAIL or ERROR line, an unmet\n"
+    "expectation is shown where it is written with the values expected and got, and a summary line ends the run.\n"
     "\n"
-    "Exit status: 0 when every scenario passed, 1 when one failed or could not be played, 2 for a wrong command\n"
-    "line or an input that cannot be read.";
+    "Exit status: 0 when every scenario played passed, 1 when one failed or could not be played, 2 for a wrong\n"
+    "command line, an input that cannot be read, a --junit file that cannot be written or a --filter that keeps\n"
+    "nothing.";
 
 constexpr const char* kDescribeHelp =
     "Each plugin is loaded as run loads it, and its routes are listed by path: the method, the path template and\n"
@@ -83,8 +84,8 @@ int main(int argc, char** argv) {
                      "whose note or title contains it, up to that step; any case; may be given more than once")
         ->type_name("TEXT")
         ->allow_extra_args(false);
-    runCommand->add_option("--junit", run.junitFile, "write the results to FILE as JUnit XML too, one test case per "
-                                                     "scenario file")
+    runCommand
+        ->add_option("--junit", run.junitFile, "write the results to FILE as JUnit XML too, one test case per file")
         ->type_name("FILE");
     runCommand->add_flag("-v,--verbose", run.verbose, "tell the story: every step, request, event and log line");
     std::string colour = "auto";
@@ -121,7 +122,8 @@ int main(int argc, char** argv) {
     // CLI11 would take an unknown command for a stray argument; it is named as what it is.
     const auto isCommand = [&](const CLI::App* command) { return command->check_name(argv[1]); };
     if (argc > 1 && argv[1][0] != '-' && app.get_subcommands(isCommand).empty())
-        return WrongCommandLine("unknown command '" + std::string(argv[1]) + "'; the commands are run, describe and serve", "");
+        return WrongCommandLine(
+            "unknown command '" + std::string(argv[1]) + "'; the commands are run, describe and serve", "");
     try {
         app.parse(argc, argv);
     } catch (const CLI::CallForHelp& e) {

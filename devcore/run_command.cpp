@@ -21,7 +21,8 @@ bool Contains(std::string_view text, std::string_view part) {
 }
 
 bool Matches(std::string_view text, const std::vector<std::string>& filters) {
-    return std::any_of(filters.begin(), filters.end(), [&](const std::string& filter) { return Contains(text, filter); });
+    return std::any_of(filters.begin(), filters.end(),
+                       [&](const std::string& filter) { return Contains(text, filter); });
 }
 
 // How many of the scenario's first steps the filters keep: all when there is none or the file's path matches one,
@@ -71,7 +72,9 @@ ScenarioRun RunScenarioFile(const std::string& file, const RunOptions& options, 
 
 int RunScenarios(const RunOptions& options, std::ostream& out) {
     using Clock = std::chrono::steady_clock;
-    const auto seconds = [](Clock::time_point start) { return std::chrono::duration<double>(Clock::now() - start).count(); };
+    const auto seconds = [](Clock::time_point start) {
+        return std::chrono::duration<double>(Clock::now() - start).count();
+    };
     const Clock::time_point start = Clock::now();
     RunTally tally;
     std::vector<ScenarioCase> cases;
