@@ -1,5 +1,6 @@
 // Dispatches per second through the dispatch callback, with each binding's route built once (the callback the
-// core is given) and built afresh for every request.
+// core is given) and built afresh for every request; and path-template matching alone, the route's matcher beside
+// the regular-expression reference it replaced.
 #include <benchmark/benchmark.h>
 
 #include <cstdint>
@@ -11,6 +12,7 @@
 #include "remoting/dispatch.h"
 #include "remoting/route_builder.h"
 #include "remoting/transport.h"
+#include "remoting/route_regex_reference.h"
 
 namespace {
 
@@ -25,7 +27,7 @@ struct Acknowledgement {
 class Plugin {
 public:
     Plugin() {
-        transport.Record<Acknowledgement>("Acknowledgement")
+        transport.Registry().Record<Acknowledgement>("Acknowledgement")
             .Field("seenThisEvent", &Acknowledgement::seenThisEvent)
             .Field("newSummonerLevel", &Acknowledgement::newSummonerLevel);
         transport.Route(Method::Get, "/kiv-player-level-up/v1/level-up", [this] { return last; });
@@ -98,12 +100,69 @@ void PostJson(benchmark::State& state, PluginDispatchCallback callback) {
     Dispatch(state, callback, request);
 }
 
+std::string Repeated(std::string_view piece, size_t count) {
+    std::string text;
+    for (size_t i = 0; i < count; ++i) text += piece;
+    return text;
+}
+
+// The level-up plugin's own template and path; a long any-text capture; and a path that offers the first of two
+// any-text captures an end at every "/b/", none of which leaves a match: the second capture cannot take the line
+// break before the last "/c".
+struct MatchCase {
+    const char* pathTemplate;
+    std::string path;
+};
+
+MatchCase Case(std::string_view name, size_t size) {
+    if (name == "notification")
+        return {"/kiv-player-level-up/v1/level-up-notifications/{pluginName}",
+                "/kiv-player-level-up/v1/level-up-notifications/kiv-notifications"};
+    if (name == "long") return {"/files/{+rest}", "/files/" + std::string(size - 7, 'x')};
+    return {"/a/{+x}/b/{+y}/c", "/a/" + Repeated("b/", (size - 6) / 2) + "\n/c"};
+}
+
+template <class Route>
+void Match(benchmark::State& state, const MatchCase& c, bool expected) {
+    const Route route(nullptr, nullptr, c.pathTemplate);
+    for (auto _ : state) {
+        TextMap captured;
+        const bool matched = route.MatchPath(c.path, captured);
+        benchmark::DoNotOptimize(captured);
+        if (matched != expected) state.SkipWithError("unexpected result");
+    }
+    state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * c.path.size()));
+}
+
+// The reference takes the same arguments as a route.
+struct RegexReferenceRoute : Testing::RegexRoute {
+    RegexReferenceRoute(const void*, const void*, const char* pathTemplate) : RegexRoute(pathTemplate) {}
+};
+
+void MatchNotification(benchmark::State& state) { Match<RemotingRoute>(state, Case("notification", 0), true); }
+void MatchNotificationRegex(benchmark::State& state) {
+    Match<RegexReferenceRoute>(state, Case("notification", 0), true);
+}
+void MatchLong(benchmark::State& state) { Match<RemotingRoute>(state, Case("long", state.range(0)), true); }
+void MatchLongRegex(benchmark::State& state) { Match<RegexReferenceRoute>(state, Case("long", state.range(0)), true); }
+void MatchHostile(benchmark::State& state) { Match<RemotingRoute>(state, Case("hostile", state.range(0)), false); }
+void MatchHostileRegex(benchmark::State& state) {
+    Match<RegexReferenceRoute>(state, Case("hostile", state.range(0)), false);
+}
+
 BENCHMARK_CAPTURE(LiteralGet, RouteBuiltOnce, DispatchCallback);
 BENCHMARK_CAPTURE(LiteralGet, RouteBuiltPerRequest, DispatchCallbackBuildingRoute);
 BENCHMARK_CAPTURE(PatternGet, RouteBuiltOnce, DispatchCallback);
 BENCHMARK_CAPTURE(PatternGet, RouteBuiltPerRequest, DispatchCallbackBuildingRoute);
 BENCHMARK_CAPTURE(PostJson, RouteBuiltOnce, DispatchCallback);
 BENCHMARK_CAPTURE(PostJson, RouteBuiltPerRequest, DispatchCallbackBuildingRoute);
+BENCHMARK(MatchNotification);
+BENCHMARK(MatchNotificationRegex);
+// The reference recurses once per byte: on the benchmark's main thread it is measured up to 1 KB only.
+BENCHMARK(MatchLong)->Arg(1024)->Arg(64 * 1024);
+BENCHMARK(MatchLongRegex)->Arg(1024);
+BENCHMARK(MatchHostile)->Arg(1024)->Arg(64 * 1024);
+BENCHMARK(MatchHostileRegex)->Arg(1024);
 
 }  // namespace
 

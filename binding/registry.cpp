@@ -111,13 +111,16 @@ BindingRegistry::Entry<BindingFunctionInfo> BindingRegistry::GetOrCreateFunction
 }
 
 bool BindingRegistry::UnregisterFunction(std::string_view name) {
-    // Declared before the lock, so the handler (native code) is destroyed after the mutex is released.
     std::unique_ptr<BindingFunctionInfo> removed;
-    std::lock_guard lock(mutex_);
-    const auto found = functions_.find(name);
-    if (found == functions_.end()) return false;
-    removed = std::move(found->second);
-    functions_.erase(found);
+    {
+        std::lock_guard lock(mutex_);
+        const auto found = functions_.find(name);
+        if (found == functions_.end()) return false;
+        removed = std::move(found->second);
+        functions_.erase(found);
+    }
+    // The handler (native code) is destroyed after the mutex is released.
+    if (functionRemoved_) functionRemoved_(*removed);
     return true;
 }
 
@@ -153,7 +156,13 @@ void BindingRegistry::Clear() {
     }
     events.clear();
     types.clear();
+    if (functionRemoved_)
+        for (const auto& [name, function] : functions) functionRemoved_(*function);
     functions.clear();
+}
+
+void BindingRegistry::SetFunctionRemovedCallback(FunctionRemovedCallback callback) {
+    functionRemoved_ = std::move(callback);
 }
 
 }  // namespace Zarvo

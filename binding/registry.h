@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -61,6 +62,12 @@ public:
     // Unregisters every event, then every type, then every function.
     void Clear();
 
+    // Called for every function the registry removes (unregistered, cleared or destroyed with the registry),
+    // outside the registry's mutex and before the descriptor is destroyed, so that what refers to the function can
+    // let go of it. One callback at a time; an empty one removes it.
+    using FunctionRemovedCallback = std::function<void(const BindingFunctionInfo&)>;
+    void SetFunctionRemovedCallback(FunctionRemovedCallback callback);
+
     bool BuiltinsRegistered() const noexcept { return builtinsRegistered_; }
     void SetBuiltinsRegistered(bool registered) noexcept { builtinsRegistered_ = registered; }
 
@@ -92,6 +99,7 @@ private:
     std::unordered_map<uint32_t, BindingTypeInfo*> typesByHash_;
     mutable std::mutex mutex_;
     bool builtinsRegistered_ = false;
+    FunctionRemovedCallback functionRemoved_;
 };
 
 }  // namespace Zarvo

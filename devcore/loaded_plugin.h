@@ -1,21 +1,20 @@
 // What the test core keeps of a plugin loaded from a library: its library, instance and core table, and the routes
-// of its API description.
+// of its API description; and how the core runs a plugin's code.
 #pragma once
 
+#include <exception>
 #include <string>
 #include <vector>
 
+#include "devcore/function_table.h"
+#include "devcore/plugin_text.h"
 #include "devcore/test_core.h"
-#include "remoting/route.h"
 
 namespace Zarvo::DevCore {
 
 // One function of a loaded plugin that the core can call.
 struct TestCore::Route {
-    const ApiFunctionEntry* entry;
-    RemotingRoute pattern;  // the entry's path template, or the function's name when the entry has no path
-    uint32_t method;        // 0 accepts every method
-    std::string methodName;  // compared when the method is 8
+    FunctionRoute function;
     LoadedPlugin* plugin;
 };
 
@@ -23,11 +22,32 @@ struct TestCore::LoadedPlugin {
     std::string name;
     void* library = nullptr;
     const PluginEntryTable* entryTable = nullptr;
+    PluginEntryTable entries{};  // read once from the plugin's table
     void* instance = nullptr;
     ApiTable table{};
     PluginInitBlock init{};  // the plugin keeps its address
     const PluginApiDescription* description = nullptr;  // as the load block handed it over; may be null
     std::vector<Route> routes;
+    bool hasLiveBytesBeforeInit = false;
+    uint64_t liveBytesBeforeInit = 0;
 };
+
+template <class Code>
+bool TestCore::RunPlugin(const LoadedPlugin* plugin, std::string name, std::string what, Code&& code) {
+    PushActivity(plugin, name, what, false);
+    bool returned = true;
+    std::string reason;
+    try {
+        code();
+    } catch (const std::exception& thrown) {
+        returned = false;
+        reason = ": " + std::string(PlainText(thrown.what(), 1024).value_or("(an unreadable message)"));
+    } catch (...) {
+        returned = false;
+    }
+    PopActivity();
+    if (!returned) Breach(ContractBreach::Severity::Fail, plugin, name + " threw an exception out of " + what + reason);
+    return returned;
+}
 
 }  // namespace Zarvo::DevCore

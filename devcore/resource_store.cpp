@@ -2,12 +2,12 @@
 #include <algorithm>
 #include <cstring>
 
+#include "devcore/core_value_writer.h"
+#include "devcore/event_name.h"
 #include "devcore/story_text.h"
 #include "devcore/test_core.h"
 #include "formats/json_reader.h"
-#include "formats/plugin_value.h"
 #include "platform/allocation.h"
-#include "runtime/event_name.h"
 
 namespace Zarvo::DevCore {
 namespace {
@@ -57,11 +57,30 @@ void KIV_CDECL ReleaseStream(void* object) {
 
 size_t freedResponses = 0;
 
+const char kNoText[] = "";
+
+// Frees what the core put in a response record it answered a plugin's request with.
 void KIV_CDECL FreeResponse(PluginResponseRecord* response) {
     ++freedResponses;
-    ClearPluginValue(response->result);
+    FreeCoreValue(response->result);
     Release(response->errorText);
+    if (response->text != kNoText) Release(const_cast<char*>(response->text));
+    PluginHeaderPair* const headers = response->headers;
+    for (uint32_t i = 0; headers && i < response->headerCount; ++i) {
+        Release(const_cast<char*>(headers[i].name));
+        Release(const_cast<char*>(headers[i].value));
+    }
+    Release(headers);
     *response = PluginResponseRecord{};
+}
+
+void SetStreamAnswer(PluginResponseRecord& response, TestCore* core, const StreamScript& script) {
+    size_t length = 0;
+    for (const std::string& chunk : script.chunks) length += chunk.size();
+    response.stream = new Stream{script, core};
+    response.streamRead = ReadStream;
+    response.streamRelease = ReleaseStream;
+    response.streamLength = static_cast<uint32_t>(length);
 }
 
 std::string Joined(const std::vector<std::string>& chunks) {
@@ -132,12 +151,12 @@ void TestCore::DeliverResourceEvent(const std::string& uri, std::string_view eve
     payload.ChildForWrite("uri").SetString(uri);
     payload.ChildForWrite("eventType").SetString(eventType);
     payload.ChildForWrite("data") = data;
-    const std::string name = Client::EventNameForUri(uri);
+    const std::string name = EventNameForUri(uri);
     const size_t subscribers = std::count_if(subscriptions.begin(), subscriptions.end(),
                                              [&](const Subscription& s) { return s.name == name; });
     Tell("  deliver " + name + " " + std::string(eventType) + " to " + std::to_string(subscribers) +
          (subscribers == 1 ? " subscriber" : " subscribers"));
-    DeliverEvent(name, payload, nullptr, 0);
+    DeliverEvent(name, payload, 0);
 }
 
 CallResult TestCore::Fetch(const std::string& uri) {
@@ -163,6 +182,7 @@ CallResult TestCore::FetchQuietly(const std::string& uri) const {
             result.value = answer.value;
             break;
         case ResourceAnswer::Kind::Stream: {
+            result.stream = true;
             result.streamed = Joined(answer.stream.chunks);
             BindingResult parsed = ParseJson(result.streamed);
             if (parsed.ok) result.value = std::move(parsed.value);
@@ -182,6 +202,7 @@ CallResult TestCore::FetchQuietly(const std::string& uri) const {
 std::string TestCore::AnswerFromStore(PluginResponseRecord& response, const std::string& url) {
     response = PluginResponseRecord{};
     response.free = FreeResponse;
+    response.text = kNoText;
     const auto found = resources_.find(url);
     if (found == resources_.end()) {
         response.errorText = Duplicate("Not found");
@@ -193,15 +214,11 @@ std::string TestCore::AnswerFromStore(PluginResponseRecord& response, const std:
     response.status = answer.status;
     switch (answer.kind) {
         case ResourceAnswer::Kind::Value:
-            ToPluginValue(response.result, answer.value, nullptr);
+            WriteCoreValue(response.result, answer.value);
             return std::to_string(answer.status) + " " + ValueForStory(answer.value, 160);
         case ResourceAnswer::Kind::Stream: {
-            size_t length = 0;
-            for (const std::string& chunk : answer.stream.chunks) length += chunk.size();
-            response.stream = new Stream{answer.stream, this};
-            response.streamRead = ReadStream;
-            response.streamRelease = ReleaseStream;
-            response.streamLength = static_cast<uint32_t>(length);
+            SetStreamAnswer(response, this, answer.stream);
+            const uint32_t length = response.streamLength;
             return std::to_string(answer.status) + ", a stream of " + std::to_string(length) + " bytes";
         }
         case ResourceAnswer::Kind::InvalidValue:
@@ -213,6 +230,30 @@ std::string TestCore::AnswerFromStore(PluginResponseRecord& response, const std:
             return std::to_string(answer.status) + " " + answer.error;
     }
     return {};
+}
+
+void TestCore::AnswerFromCall(PluginResponseRecord& response, const CallResult& result) {
+    response = PluginResponseRecord{};
+    response.free = FreeResponse;
+    response.text = kNoText;
+    response.status = result.recordStatus;
+    if (!result.error.empty()) {
+        response.errorText = Duplicate(result.error.c_str());
+        response.errorFlag = 1;
+    } else if (result.stream) {
+        StreamScript script;
+        for (size_t at = 0; at < result.streamed.size(); at += 4096) script.chunks.push_back(result.streamed.substr(at, 4096));
+        SetStreamAnswer(response, this, script);
+    } else {
+        WriteCoreValue(response.result, result.value);
+    }
+    if (!result.headers.empty()) {
+        auto* pairs = static_cast<PluginHeaderPair*>(Allocate(result.headers.size() * sizeof(PluginHeaderPair)));
+        for (size_t i = 0; i < result.headers.size(); ++i)
+            pairs[i] = {Duplicate(result.headers[i].first.c_str()), Duplicate(result.headers[i].second.c_str())};
+        response.headers = pairs;
+        response.headerCount = static_cast<uint32_t>(result.headers.size());
+    }
 }
 
 }  // namespace Zarvo::DevCore

@@ -1,7 +1,6 @@
 #include "devcore/story_text.h"
 
 #include "devcore/json_text.h"
-#include "remoting/method.h"
 
 namespace Zarvo::DevCore {
 
@@ -69,16 +68,10 @@ std::string CallResultForStory(const CallResult& result) {
         error.ChildForWrite("error").SetString(result.error);
         return std::to_string(result.status) + " " + ValueForStory(error);
     }
-    if (!result.streamed.empty() && result.value.IsEmpty())
+    if (result.stream && result.value.IsEmpty())
         return std::to_string(result.status) + " (a streamed body of " + std::to_string(result.streamed.size()) +
                " bytes)";
     return std::to_string(result.status) + " " + ValueForStory(result.value);
-}
-
-uint32_t MethodCode(std::string_view method) {
-    for (uint32_t code = 1; code <= 7; ++code)
-        if (MethodName(static_cast<Method>(code)) == method) return code;
-    return static_cast<uint32_t>(Method::Other);
 }
 
 }  // namespace Zarvo::DevCore

@@ -26,7 +26,4 @@ std::string BodyForStory(std::string_view body, std::string_view contentType);
 // A call's result: its status and value, or its status and {"error": text}.
 std::string CallResultForStory(const CallResult& result);
 
-// The request method code of an HTTP method name: 1 "DELETE" ... 7 "PUT", 8 for every other name.
-uint32_t MethodCode(std::string_view method);
-
 }  // namespace Zarvo::DevCore

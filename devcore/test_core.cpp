@@ -1,12 +1,15 @@
 #include "devcore/test_core.h"
 
 #include <algorithm>
+#include <exception>
 
+#include "devcore/contract_bounds.h"
+#include "devcore/core_value_reader.h"
+#include "devcore/core_value_writer.h"
 #include "devcore/json_text.h"
 #include "devcore/loaded_plugin.h"
+#include "devcore/plugin_text.h"
 #include "devcore/story_text.h"
-#include "formats/plugin_value.h"
-#include "remoting/method.h"
 
 namespace Zarvo::DevCore {
 
@@ -16,12 +19,22 @@ TestCore::TestCore()
              this,
              nullptr} {}
 
-TestCore::~TestCore() {
+TestCore::~TestCore() { UnloadAll(); }
+
+void TestCore::UnloadAll() {
     Entry entry(*this);
     while (!plugins_.empty()) {
         Unload(*plugins_.back());
         plugins_.pop_back();
     }
+}
+
+void TestCore::ForgetRecords() {
+    calls.clear();
+    events.clear();
+    logs.clear();
+    requests.clear();
+    breaches.clear();
 }
 
 TestCore::Entry::~Entry() {
@@ -42,24 +55,71 @@ uint32_t TestCore::HandleOf(const PluginCoreApi* api) {
     return plugin ? plugin->init.pluginHandle : From(api).pluginHandle_;
 }
 
+std::string TestCore::Named(const LoadedPlugin* plugin) { return plugin ? plugin->name : "the plugin"; }
+
 void TestCore::SetStory(std::function<void(std::string_view line)> story) { story_ = std::move(story); }
 
 void TestCore::SetEventListener(std::function<void(const SentEvent&)> listener) {
     eventListener_ = std::move(listener);
 }
 
+void TestCore::SetActivityListener(std::function<void(const PluginActivity* activity)> listener) {
+    activityListener_ = std::move(listener);
+}
+
 void TestCore::Tell(const std::string& line) const {
     if (story_) story_(line);
 }
 
-size_t TestCore::Deliver(std::string_view eventName, const BindingProperty& payload, const BindingRegistry* registry) {
-    Entry entry(*this);
-    Tell("  deliver " + std::string(eventName) + " " + ValueForStory(payload));
-    return DeliverEvent(eventName, payload, registry, 0);
+void TestCore::Breach(ContractBreach::Severity severity, const LoadedPlugin* plugin, std::string text) {
+    const bool fail = severity == ContractBreach::Severity::Fail;
+    Tell(std::string(fail ? "  FAIL    " : "  WARN    ") + text);
+    breaches.push_back({severity, plugin ? plugin->name : "", std::move(text)});
 }
 
-size_t TestCore::DeliverEvent(std::string_view name, const BindingProperty& payload, const BindingRegistry* registry,
-                              uint32_t exceptHandle) {
+void TestCore::PushActivity(const LoadedPlugin* plugin, std::string name, std::string what, bool reading) {
+    activities_.push_back({plugin, std::this_thread::get_id(), {std::move(name), std::move(what), reading}});
+    if (activityListener_) activityListener_(&activities_.back().told);
+}
+
+void TestCore::PopActivity() {
+    activities_.pop_back();
+    if (activityListener_) activityListener_(activities_.empty() ? nullptr : &activities_.back().told);
+}
+
+TestCore::Reading::Reading(TestCore& core, const LoadedPlugin* plugin, std::string what) : core_(core) {
+    core_.PushActivity(plugin, Named(plugin), std::move(what), true);
+}
+
+TestCore::Reading::~Reading() { core_.PopActivity(); }
+
+bool TestCore::AcceptsCallFrom(const LoadedPlugin* caller, std::string_view operation) {
+    if (!caller) return true;
+    if (!activities_.empty()) {
+        const Activity& current = activities_.back();
+        if (current.plugin == caller && !current.told.reading && current.thread == std::this_thread::get_id())
+            return true;
+    }
+    Breach(ContractBreach::Severity::Fail, caller,
+           caller->name + " called " + std::string(operation) +
+               " while the core was running none of its code (from a thread of its own, or after the core's call "
+               "returned): the core ignored the call");
+    return false;
+}
+
+size_t TestCore::Deliver(std::string_view eventName, const BindingProperty& payload) {
+    Entry entry(*this);
+    Tell("  deliver " + std::string(eventName) + " " + ValueForStory(payload));
+    return DeliverEvent(eventName, payload, 0);
+}
+
+const TestCore::LoadedPlugin* TestCore::PluginByHandle(uint32_t handle) const {
+    for (const auto& plugin : plugins_)
+        if (plugin->init.pluginHandle == handle) return plugin.get();
+    return nullptr;
+}
+
+size_t TestCore::DeliverEvent(std::string_view name, const BindingProperty& payload, uint32_t exceptHandle) {
     // Copy first: a callback may subscribe or unsubscribe.
     std::vector<Subscription> targets;
     for (const Subscription& s : subscriptions)
@@ -67,19 +127,33 @@ size_t TestCore::DeliverEvent(std::string_view name, const BindingProperty& payl
     const std::string text(name);
     for (const Subscription& s : targets) {
         PluginEventRecord record{text.c_str(), {}, 0, s.context};
-        ToPluginValue(record.payload, payload, registry);
-        s.callback(&record);
-        ClearPluginValue(record.payload);
+        WriteCoreValue(record.payload, payload);
+        const LoadedPlugin* plugin = PluginByHandle(s.pluginHandle);
+        RunPlugin(plugin, Named(plugin), "its event callback for " + text, [&] { s.callback(&record); });
+        FreeCoreValue(record.payload);
     }
     return targets.size();
 }
 
 void TestCore::DeliverQueuedEvents() {
     ++depth_;
+    size_t deliveries = 0;
+    std::vector<std::string> senders;  // of the events delivered, in the order they first sent one
     while (!queuedEvents_.empty()) {
         const QueuedEvent event = std::move(queuedEvents_.front());
         queuedEvents_.pop_front();
-        DeliverEvent(event.name, event.payload, nullptr, event.senderHandle);
+        const LoadedPlugin* sender = PluginByHandle(event.senderHandle);
+        if (std::find(senders.begin(), senders.end(), Named(sender)) == senders.end()) senders.push_back(Named(sender));
+        deliveries += DeliverEvent(event.name, event.payload, event.senderHandle);
+        if (deliveries >= kMaxDeliveries && !queuedEvents_.empty()) {
+            queuedEvents_.clear();
+            std::string names;
+            for (size_t i = 0; i < senders.size(); ++i)
+                names += (i == 0 ? "" : i + 1 == senders.size() ? " and " : ", ") + senders[i];
+            Breach(ContractBreach::Severity::Fail, sender,
+                   names + ": events sent from event callbacks did not settle after " + Grouped(kMaxDeliveries) +
+                       " deliveries (the last one " + event.name + "); the core dropped the rest");
+        }
     }
     --depth_;
 }
@@ -89,63 +163,30 @@ bool TestCore::IsSubscribed(std::string_view eventName) const {
                        [&](const Subscription& s) { return s.name == eventName; });
 }
 
-void KIV_CDECL TestCore::SendRequest(const PluginCoreApi* api, PluginResponseRecord* response,
-                                     const PluginRequestRecord* request) {
-    TestCore& core = From(api);
-    Entry entry(core);
-    std::string url = request->path ? request->path : "";
-    SentRequest sent{request->method, url, request->requestId, {}};
-    const PluginArgumentItem* const items = request->items;
-    for (uint32_t index = 0; items && index < request->itemCount; ++index) {
-        const PluginArgumentItem& item = items[index];
-        const char* const name = item.name;
-        SentArgument& argument = sent.arguments.emplace_back();
-        argument.name = name ? name : "";
-        std::string error;
-        FromPluginValue(error, argument.value, item.value, argument.name);
-    }
-    core.requests.push_back(std::move(sent));
-    core.calls.push_back("SendRequest " + url);
-
-    const uint32_t method = request->method;
-    const char* const methodName = request->methodName;
-    const std::string_view shownMethod =
-        method == static_cast<uint32_t>(Method::Other) && methodName ? methodName : MethodName(MethodFromCode(method));
-    const std::string_view path = std::string_view(url).substr(0, url.find('?'));
-    bool pathServed = false;
-    if (const Route* route = core.FindRoute(method, methodName ? methodName : "", path, HandleOf(api), &pathServed)) {
-        PluginRequestRecord forwarded = *request;
-        forwarded.dispatchContext = route->entry->function.dispatchContext;
-        forwarded.requestId = core.NextRequestId();
-        *response = PluginResponseRecord{};
-        route->entry->dispatch(response, &forwarded);
-        const uint32_t status = response->status;
-        const char* const error = response->errorText;
-        std::string answer = std::to_string(status);
-        if (error) {
-            answer += " ";
-            answer += error;
-        } else if (response->streamRead) {
-            answer += ", a stream";
-        } else {
-            BindingProperty value;
-            std::string ignored;
-            FromPluginValue(ignored, value, response->result, "<result>");
-            answer += " " + ValueForStory(value, 160);
-        }
-        core.Tell("  request " + std::string(shownMethod) + " " + url + " -> " + answer + " (from " +
-                  route->plugin->name + ")");
-        return;
-    }
-    const std::string answer = core.AnswerFromStore(*response, url);
-    core.Tell("  request " + std::string(shownMethod) + " " + url + " -> " + answer);
-}
-
 void KIV_CDECL TestCore::SendEvent(const PluginCoreApi* api, const PluginEventRecord* event) {
     TestCore& core = From(api);
-    SentEvent sent{event->name ? event->name : "", {}, std::string(PluginName(api))};
-    std::string error;
-    FromPluginValue(error, sent.payload, event->payload, "<event>");
+    const LoadedPlugin* sender = Table(api).plugin;
+    if (!core.AcceptsCallFrom(sender, "SendEvent")) return;
+    const std::string who = Named(sender);
+    if (!event) return core.Breach(ContractBreach::Severity::Fail, sender, who + " sent a null event record");
+    const std::optional<std::string_view> name = PlainText(event->name);
+    if (!name)
+        return core.Breach(ContractBreach::Severity::Fail, sender,
+                           who + " sent an event whose name is " +
+                               (event->name ? "without a NUL within " + Grouped(kMaxPlainText) + " bytes" : "null"));
+    SentEvent sent{std::string(*name), {}, std::string(PluginName(api))};
+    {
+        const Reading reading(core, sender, "its event " + sent.name);
+        const PluginValue payload = event->payload;
+        ValueReading read = ReadCoreValue(payload, sent.payload);
+        for (const std::string& warning : read.warnings)
+            core.Breach(ContractBreach::Severity::Warn, sender,
+                        who + " sent the event " + sent.name + " whose payload has " + warning);
+        if (!read.problem.empty())
+            return core.Breach(ContractBreach::Severity::Fail, sender,
+                               who + " sent the event " + sent.name + " whose payload holds " + read.problem +
+                                   "; the core dropped it");
+    }
     core.calls.push_back("SendEvent " + sent.name);
     if (core.story_) {
         // The second send of a resource event repeats the first one's payload under the base name.
@@ -164,32 +205,85 @@ void KIV_CDECL TestCore::SendEvent(const PluginCoreApi* api, const PluginEventRe
 void KIV_CDECL TestCore::SubscribeEvent(const PluginCoreApi* api, const char* name, uint32_t pluginHandle,
                                         PluginEventCallback callback, void* context, uint32_t kind) {
     TestCore& core = From(api);
-    const std::string text = name ? name : "";
-    core.calls.push_back("SubscribeEvent " + text + " " + std::to_string(kind));
-    core.Tell("  sub     " + text + (kind == PluginSubscribeServiceProxy ? " (service proxy)" : ""));
-    core.subscriptions.push_back({text, pluginHandle, callback, context, kind});
+    const LoadedPlugin* plugin = Table(api).plugin;
+    if (!core.AcceptsCallFrom(plugin, "SubscribeEvent")) return;
+    const std::string who = Named(plugin);
+    const std::optional<std::string_view> text = PlainText(name);
+    auto refuse = [&](const std::string& what) {
+        core.Breach(ContractBreach::Severity::Fail, plugin, who + " subscribed " + what + ": the core refused it");
+    };
+    if (!text)
+        return refuse(name ? "with an event name without a NUL within " + Grouped(kMaxPlainText) + " bytes"
+                           : "with a null event name");
+    const std::string event(*text);
+    if (!callback) return refuse("to " + event + " with a null callback");
+    if (pluginHandle != HandleOf(api))
+        return refuse("to " + event + " with the plugin handle " + std::to_string(pluginHandle) + ", not its own " +
+                      std::to_string(HandleOf(api)));
+    if (kind != PluginSubscribeResource && kind != PluginSubscribeServiceProxy)
+        return refuse("to " + event + " with the kind " + std::to_string(kind) +
+                      " (0 for resource events, 1 for service-proxy events)");
+    core.calls.push_back("SubscribeEvent " + event + " " + std::to_string(kind));
+    core.Tell("  sub     " + event + (kind == PluginSubscribeServiceProxy ? " (service proxy)" : ""));
+    core.subscriptions.push_back({event, pluginHandle, callback, context, kind});
 }
 
 void KIV_CDECL TestCore::UnsubscribeEvent(const PluginCoreApi* api, const char* name, uint32_t pluginHandle) {
     TestCore& core = From(api);
-    const std::string text = name ? name : "";
-    core.calls.push_back("UnsubscribeEvent " + text);
-    core.Tell("  unsub   " + text);
+    const LoadedPlugin* plugin = Table(api).plugin;
+    if (!core.AcceptsCallFrom(plugin, "UnsubscribeEvent")) return;
+    const std::string who = Named(plugin);
+    const std::optional<std::string_view> text = PlainText(name);
+    if (!text)
+        return core.Breach(ContractBreach::Severity::Fail, plugin,
+                           who + " unsubscribed with " +
+                               (name ? "an event name without a NUL within " + Grouped(kMaxPlainText) + " bytes"
+                                     : "a null event name") +
+                               ": the core ignored it");
+    const std::string event(*text);
+    if (pluginHandle != HandleOf(api))
+        return core.Breach(ContractBreach::Severity::Fail, plugin,
+                           who + " unsubscribed from " + event + " with the plugin handle " +
+                               std::to_string(pluginHandle) + ", not its own " + std::to_string(HandleOf(api)) +
+                               ": the core ignored it");
+    core.calls.push_back("UnsubscribeEvent " + event);
+    core.Tell("  unsub   " + event);
     std::erase_if(core.subscriptions,
-                  [&](const Subscription& s) { return s.name == text && s.pluginHandle == pluginHandle; });
+                  [&](const Subscription& s) { return s.name == event && s.pluginHandle == pluginHandle; });
 }
 
-void KIV_CDECL TestCore::Yield(const PluginCoreApi* api) { From(api).calls.push_back("Yield"); }
+void KIV_CDECL TestCore::Yield(const PluginCoreApi* api) {
+    TestCore& core = From(api);
+    if (core.AcceptsCallFrom(Table(api).plugin, "Yield")) core.calls.push_back("Yield");
+}
 
 void KIV_CDECL TestCore::BeginWait(const PluginCoreApi* api, const char* label, uint32_t zero) {
-    From(api).calls.push_back("BeginWait " + std::string(label ? label : "") + " " + std::to_string(zero));
+    TestCore& core = From(api);
+    const LoadedPlugin* plugin = Table(api).plugin;
+    if (!core.AcceptsCallFrom(plugin, "BeginWait")) return;
+    const std::optional<std::string_view> text = PlainText(label);
+    if (label && !text)
+        return core.Breach(ContractBreach::Severity::Fail, plugin,
+                           Named(plugin) + " began a wait whose label has no NUL within " + Grouped(kMaxPlainText) +
+                               " bytes");
+    core.calls.push_back("BeginWait " + std::string(text.value_or("")) + " " + std::to_string(zero));
 }
 
-void KIV_CDECL TestCore::EndWait(const PluginCoreApi* api) { From(api).calls.push_back("EndWait"); }
+void KIV_CDECL TestCore::EndWait(const PluginCoreApi* api) {
+    TestCore& core = From(api);
+    if (core.AcceptsCallFrom(Table(api).plugin, "EndWait")) core.calls.push_back("EndWait");
+}
 
 void KIV_CDECL TestCore::WriteLog(const PluginCoreApi* api, int32_t level, const char* text) {
     TestCore& core = From(api);
-    LogLine& line = core.logs.emplace_back(LogLine{level, text ? text : "", std::string(PluginName(api))});
+    const LoadedPlugin* plugin = Table(api).plugin;
+    if (!core.AcceptsCallFrom(plugin, "WriteLog")) return;
+    const std::optional<std::string_view> message = PlainText(text);
+    if (!message)
+        return core.Breach(ContractBreach::Severity::Fail, plugin,
+                           Named(plugin) + " wrote a log line whose text is " +
+                               (text ? "without a NUL within " + Grouped(kMaxPlainText) + " bytes" : "null"));
+    LogLine& line = core.logs.emplace_back(LogLine{level, std::string(*message), std::string(PluginName(api))});
     std::string told = "  log     " + LogLevelName(level);
     told.resize(std::max<size_t>(told.size() + 1, 17), ' ');
     // A text that names its plugin already is told as it is.

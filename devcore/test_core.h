@@ -4,7 +4,8 @@
 // a loaded plugin that serves the URL), delivers resource events through the callbacks the plugins subscribed,
 // carries the events one plugin sends to the subscriptions of the others (once the core's current call into the
 // plugins has returned, so that no plugin is entered while it sends), and calls the plugins' functions by method
-// and path.
+// and path. It states the core's side of the contract itself and holds every plugin to the plugin's side: what a
+// plugin hands over is checked before it is read, and each breach is recorded with a sentence that names the plugin.
 #pragma once
 
 #include <cstdint>
@@ -14,12 +15,12 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <thread>
 #include <utility>
 #include <vector>
 
 #include "abi/plugin_abi.h"
 #include "binding/property.h"
-#include "binding/registry.h"
 
 namespace Zarvo::DevCore {
 
@@ -39,6 +40,23 @@ struct ResourceAnswer {
     uint32_t status = 200;
     std::string error;      // Error: the error text
     uint32_t invalidKind = 0;  // InvalidValue: the kind of the result value, one no core value has
+};
+
+// A plugin's breach of the contract. A Fail is the plugin's fault for certain; a Warn is something the plugin may mean.
+struct ContractBreach {
+    enum class Severity { Fail, Warn };
+    Severity severity;
+    std::string plugin;  // the plugin's short name; empty for a plugin driven in-process
+    std::string text;    // a sentence that begins with the plugin's name: "kiv-x returned a value of kind 77 ..."
+};
+
+// What the core does with a plugin at a moment: runs its code (`what` completes "crashed in ..." and "did not return
+// from ...": "its dispatch callback for GET /x"), or reads what the plugin handed over (`what` completes "while
+// reading ...": "kiv-x's response to GET /x").
+struct PluginActivity {
+    std::string plugin;
+    std::string what;
+    bool reading = false;
 };
 
 struct SentEvent {
@@ -98,8 +116,12 @@ struct CallResult {
     uint32_t recordStatus = 0;  // the status as the response record carried it, 0 when the plugin set none
     BindingProperty value;      // the response's value (Null when none); a streamed JSON body read into a tree
     std::string error;          // the response's error text, empty when none
-    std::string streamed;       // a streamed body as read, empty when the body was not streamed
+    bool stream = false;        // the body came as a stream
+    std::string streamed;       // a streamed body as read
     std::vector<std::pair<std::string, std::string>> headers;  // the response's header pairs
+    // The first contract breach (a Fail) of a plugin while the call ran, nested calls included; empty when none. All
+    // of them, Warns too, are in the core's `breaches`.
+    std::string breach;
 };
 
 class TestCore {
@@ -133,15 +155,14 @@ public:
     // A GET of the URI answered from the store as a plugin would receive it (404 "Not found" when absent).
     CallResult Fetch(const std::string& uri);
 
-    // Calls every callback subscribed under the name with the payload as a core value; returns how many. With a
-    // registry, enums travel as their enumerators' names, as they do from a publishing plugin.
-    size_t Deliver(std::string_view eventName, const BindingProperty& payload,
-                   const BindingRegistry* registry = nullptr);
+    // Calls every callback subscribed under the name with the payload as a core value; returns how many.
+    size_t Deliver(std::string_view eventName, const BindingProperty& payload);
     bool IsSubscribed(std::string_view eventName) const;
 
     // Loads a plugin library: opens it, calls its entry point load_<file name without "lib" and extension, "-"
-    // written "_">, checks the load block and the plugin's API version, and calls Init with a table and handle of
-    // its own. On failure returns false with a readable error, after Destroy when an instance was made.
+    // written "_">, checks the load block, the plugin's API version and its API description, and calls Init with a
+    // table and handle of its own. On failure returns false with a readable error, after Destroy when an instance
+    // was made; a breach of the contract while loading (a Fail in `breaches`) is such a failure too.
     bool Load(const std::string& libraryPath, std::string* error);
     // The short names of the loaded plugins, in load order.
     std::vector<std::string> LoadedPlugins() const;
@@ -160,6 +181,15 @@ public:
     void SetStory(std::function<void(std::string_view line)> story);
     // Called for every event a plugin sends, after it is recorded in `events`.
     void SetEventListener(std::function<void(const SentEvent&)> listener);
+    // Called whenever the core starts or ends running a plugin's code or reading what a plugin handed over, with the
+    // innermost such activity, or null when there is none. The activity is valid during the call only.
+    void SetActivityListener(std::function<void(const PluginActivity* activity)> listener);
+    // Each loaded plugin's live bytes (allocated less freed, by its GetMemoryStats) before Init and after Destroy are
+    // compared when the core unloads it, and a growth is a Warn. Unloads the plugins, newest first, as the core's end
+    // does; call it to see the breaches of Destroy before the core ends.
+    void UnloadAll();
+    // Forgets what the plugins did so far (calls, events, logs, requests, breaches), for a core that runs for long.
+    void ForgetRecords();
 
     // Everything the plugins did, in order within each kind.
     // One line per call: "SendRequest <url>", "StreamRead <count>", "StreamRelease", "SendEvent <name>",
@@ -169,6 +199,7 @@ public:
     std::vector<Subscription> subscriptions;  // the ones still active
     std::vector<LogLine> logs;
     std::vector<SentRequest> requests;
+    std::vector<ContractBreach> breaches;
     size_t streamReads = 0;
     size_t streamsReleased = 0;
 
@@ -198,11 +229,29 @@ private:
     private:
         TestCore& core_;
     };
+    struct Activity {
+        const LoadedPlugin* plugin;  // null for the in-process plugin and for a plugin being loaded
+        std::thread::id thread;
+        PluginActivity told;
+    };
+    // Marks, while it lives, that the core reads what a plugin handed over.
+    class Reading {
+    public:
+        Reading(TestCore& core, const LoadedPlugin* plugin, std::string what);
+        ~Reading();
+        Reading(const Reading&) = delete;
+        Reading& operator=(const Reading&) = delete;
+
+    private:
+        TestCore& core_;
+    };
 
     static ApiTable& Table(const PluginCoreApi* api);
     static TestCore& From(const PluginCoreApi* api) { return *Table(api).core; }
     static std::string_view PluginName(const PluginCoreApi* api);
     static uint32_t HandleOf(const PluginCoreApi* api);
+    // The plugin as a breach names it: its short name, or "the plugin" for the in-process one.
+    static std::string Named(const LoadedPlugin* plugin);
 
     static void KIV_CDECL SendRequest(const PluginCoreApi* api, PluginResponseRecord* response,
                                       const PluginRequestRecord* request);
@@ -215,19 +264,42 @@ private:
     static void KIV_CDECL EndWait(const PluginCoreApi* api);
     static void KIV_CDECL WriteLog(const PluginCoreApi* api, int32_t level, const char* text);
 
+    // Runs a plugin's code: it is the activity told to the listener meanwhile, and an exception that leaves the
+    // plugin becomes a Fail. False when one did.
+    template <class Code>
+    bool RunPlugin(const LoadedPlugin* plugin, std::string name, std::string what, Code&& code);
+    void PushActivity(const LoadedPlugin* plugin, std::string name, std::string what, bool reading);
+    void PopActivity();
+    // A plugin calls the core only from the code the core runs for it, on the same thread; other calls are a Fail
+    // and are ignored.
+    bool AcceptsCallFrom(const LoadedPlugin* caller, std::string_view operation);
+    void Breach(ContractBreach::Severity severity, const LoadedPlugin* plugin, std::string text);
+
     CallResult FetchQuietly(const std::string& uri) const;
     // Answers a plugin's request from the store; returns the answer in a few words.
     std::string AnswerFromStore(PluginResponseRecord& response, const std::string& url);
+    // Answers a plugin's request with what another plugin answered, in storage of the core's own.
+    void AnswerFromCall(PluginResponseRecord& response, const CallResult& result);
     // The route of a loaded plugin other than the sender that serves the request, or null.
     struct Route;
     const Route* FindRoute(uint32_t method, std::string_view methodName, std::string_view path,
                            uint32_t exceptHandle, bool* pathServed) const;
+    // Calls the route's dispatch callback with the record and reads its response, checked, into the result; the
+    // response is then freed through its free routine. `title` is "GET /x".
+    CallResult Dispatch(const Route& route, const PluginRequestRecord& record, const std::string& title);
+    // Reads a plugin's response record; a Fail leaves the result a 500 whose error is the breach.
+    void ReadResponse(const LoadedPlugin* plugin, const std::string& title, PluginResponseRecord& response,
+                      CallResult& result);
+    bool ReadStreamedBody(const LoadedPlugin* plugin, const std::string& title, PluginResponseRecord& response,
+                          CallResult& result);
     // Calls the callbacks subscribed under the name, except those of the plugin with the given handle.
-    size_t DeliverEvent(std::string_view name, const BindingProperty& payload, const BindingRegistry* registry,
-                        uint32_t exceptHandle);
+    size_t DeliverEvent(std::string_view name, const BindingProperty& payload, uint32_t exceptHandle);
     void DeliverResourceEvent(const std::string& uri, std::string_view eventType, const BindingProperty& data);
     void DeliverQueuedEvents();
+    const LoadedPlugin* PluginByHandle(uint32_t handle) const;
     void Unload(LoadedPlugin& plugin);
+    // The plugin's live bytes by its GetMemoryStats; false when it could not tell.
+    bool LiveBytes(const LoadedPlugin& plugin, const char* when, uint64_t& bytes);
     void Tell(const std::string& line) const;
     uint32_t NextRequestId() { return ++lastRequestId_; }
 
@@ -236,11 +308,14 @@ private:
     std::map<std::string, ResourceAnswer, std::less<>> resources_;
     std::vector<std::unique_ptr<LoadedPlugin>> plugins_;
     std::deque<QueuedEvent> queuedEvents_;
+    std::vector<Activity> activities_;
     int depth_ = 0;
+    int requestNesting_ = 0;  // requests from plugin to plugin in progress, one inside the other
     uint32_t lastRequestId_ = 0;
     uint32_t nextPlugin_ = 0;
     std::function<void(std::string_view)> story_;
     std::function<void(const SentEvent&)> eventListener_;
+    std::function<void(const PluginActivity*)> activityListener_;
 };
 
 }  // namespace Zarvo::DevCore

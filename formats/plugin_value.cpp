@@ -101,6 +101,17 @@ void WriteScalar(PluginValue& value, const BindingProperty& property, const Bind
     }
 }
 
+// A text from the core ends at its first NUL or at its length word, whichever comes first, so a text without a NUL
+// inside its length is never read past it. A length word of 0 leaves the NUL alone to end the text: some cores
+// leave the word unset.
+std::string_view CoreText(const PluginValueSpan& span) {
+    if (!span.data) return {};
+    const auto* text = static_cast<const char*>(span.data);
+    if (span.count == 0) return {text, std::strlen(text)};
+    const void* nul = std::memchr(text, 0, span.count);
+    return {text, nul ? static_cast<size_t>(static_cast<const char*>(nul) - text) : span.count};
+}
+
 // One record still to read, and where it goes: the node itself, or a child created only when it is reached,
 // so that a failure leaves the later elements and members out.
 struct PendingRead {
@@ -128,7 +139,7 @@ bool ReadRecord(std::string& error, BindingProperty& node, const PluginValue& re
         case PluginValueFloat: node.SetDouble(record.payload.f64); return true;
         case PluginValueBorrowedString:
         case PluginValueOwnedString:
-            node.SetString(span.data ? static_cast<const char*>(span.data) : "");
+            node.SetString(CoreText(span));
             return true;
         case PluginValueBorrowedBytes:
         case PluginValueOwnedBytes:

@@ -18,6 +18,7 @@ void ClearPluginValue(PluginValue& value);
 bool ToPluginValue(PluginValue& value, const BindingProperty& property, const BindingRegistry* registry);
 
 // Fills the property from a record that the caller keeps; on failure returns false with the message in `error`.
+// A text ends at its first NUL or at its length word, whichever comes first (a length word of 0 counts for none).
 // `name` is what is being assigned, used only in the message.
 bool FromPluginValue(std::string& error, BindingProperty& property, const PluginValue& value, std::string_view name);
 

@@ -20,6 +20,11 @@ constexpr const char* kIntTag = "tag:yaml.org,2002:int";
 constexpr const char* kFloatTag = "tag:yaml.org,2002:float";
 constexpr const char* kBoolTag = "tag:yaml.org,2002:bool";
 
+// Sequences and mappings may nest this deep. libyaml's scanner walks every open flow level for each token, so
+// unbounded nesting costs time quadratic in the input; refusing the first start event past the bound stops the
+// parser a fixed distance into such input.
+constexpr size_t kMaxYamlDepth = 512;
+
 // Aliases copy subtrees, so nested aliases could grow a small document exponentially: the nodes that aliases
 // create are limited to this many per byte of input (and at least kMinAliasBudget).
 constexpr size_t kAliasNodesPerInputByte = 16;
@@ -171,6 +176,7 @@ private:
                 return StartContainer(event, event.data.mapping_start.anchor, true);
             case YAML_SEQUENCE_END_EVENT:
             case YAML_MAPPING_END_EVENT:
+                --openContainers_;
                 Descend(event);
                 return Pop();
             case YAML_ALIAS_EVENT: return Alias(event);
@@ -238,6 +244,12 @@ private:
     }
 
     void StartContainer(const yaml_event_t& event, const yaml_char_t* anchor, bool mapping) {
+        if (openContainers_ == kMaxYamlDepth) {
+            return result_.SetError(
+                FormatString("Sequences and mappings nest deeper than %1 levels. At line: %2 col: %3",
+                             static_cast<uint64_t>(kMaxYamlDepth), Line(event), Column(event)));
+        }
+        ++openContainers_;
         Descend(event);
         if (Target().GetKind() == BindingProperty::Kind::Structure) {
             return Fail(mapping ? "Unexpected start of mapping. At line: %1 col: %2"
@@ -311,6 +323,8 @@ private:
     std::vector<Step> path_;
     std::string pendingKey_;
     bool hasPendingKey_ = false;
+    // Sequences and mappings started and not yet ended.
+    size_t openContainers_ = 0;
     std::unordered_map<std::string, Anchor> anchors_;
     size_t aliasBudget_;
 };

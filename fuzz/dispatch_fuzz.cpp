@@ -27,7 +27,7 @@ struct Target {
     std::vector<void*> contexts;
 
     Target() {
-        transport.Record<Ack>("Ack").Field("seen", &Ack::seen).Field("level", &Ack::level).Field("names", &Ack::names);
+        transport.Registry().Record<Ack>("Ack").Field("seen", &Ack::seen).Field("level", &Ack::level).Field("names", &Ack::names);
         transport.Route(Method::Get, "/f/{id}", [](const std::string& id, uint32_t limit, const Ack& filter) {
             return Ack{!id.empty(), limit + filter.level, filter.names};
         }, PathArgument("id"), QueryArgument("limit", "", true), Argument("filter", "", true));

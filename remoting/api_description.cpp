@@ -176,9 +176,9 @@ void FillEntry(ApiFunctionEntry& entry, RemotingBinding& binding, const ApiFunct
 }  // namespace
 
 ApiDescription::ApiDescription(HttpBaseTransport& transport) {
-    const auto functions = transport.Functions();
-    const auto types = transport.Types();
-    const auto events = transport.Events();
+    const auto functions = transport.Registry().Functions();
+    const auto types = transport.Registry().Types();
+    const auto events = transport.Registry().Events();
     const auto bindings = transport.Bindings();
 
     size_t argumentTotal = 0, fieldTotal = 0, enumValueTotal = 0, locationTotal = 0, tagTotal = 0;

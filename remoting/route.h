@@ -1,61 +1,36 @@
-// A route: a function's path template, matched against request paths either literally or as a regular expression
-// with one capture group per parameter.
+// A route: a function's path template, matched against request paths either literally or, when the template has
+// parameters, by its path pattern with one capture per parameter.
 //
 //   /kiv-player-level-up/v1/level-up-notifications/{pluginName}
-//   /kiv-player-level-up/v1/level-up-notifications/([^/]*)
+//   "/kiv-player-level-up/v1/level-up-notifications/", then one segment captured as pluginName
 #pragma once
 
-#include <cstddef>
-#include <cstdint>
-#include <optional>
-#include <regex>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "remoting/argument_binding.h"
+#include "remoting/path_pattern.h"
 
 namespace Zarvo {
 
 struct BindingFunctionInfo;
 struct RemotingBinding;
 
-struct RouteParameter {
-    enum Kind : uint32_t {
-        // Only a "}" outside a parameter records this kind; it adds no group.
-        NoGroup = 0,
-        // {name}: one path segment, possibly empty.
-        Segment = 1,
-        // {+name}: any text, "/" included.
-        Reserved = 2,
-        // {#name}: the text after a literal "#".
-        Fragment = 3,
-    };
-    uint32_t kind = NoGroup;
-    std::string name;
-};
-
-// The pattern text of a template, without anchors, and its parameters in template order.
-std::string TemplateToPattern(std::string_view pathTemplate, std::vector<RouteParameter>& parameters);
-
-// The regular-expression engine recurses once per byte of the path, so longer paths never match a pattern.
-inline constexpr size_t kMaxPatternMatchedPath = 1024;
-
 struct RemotingRoute {
     RemotingRoute(const BindingFunctionInfo* function, const RemotingBinding* binding, std::string_view pathTemplate);
 
     // Whether the whole path matches; the percent-decoded captures go into `captured` under their parameter names.
+    // Paths of any length are matched with constant stack, in time linear in the path.
     bool MatchPath(std::string_view path, TextMap& captured) const;
 
     const BindingFunctionInfo* function;
     const RemotingBinding* binding;
-    // The whole template when it has no parameter.
+    // The whole template when it has no "{".
     std::string literal;
-    // The bytes before the first "{" or "}" of a template with parameters, compared as they are; the pattern
-    // covers the rest. A path matches the whole translation exactly when it starts with these bytes and its rest
-    // matches the pattern, with the same captures, and the engine walks fewer bytes.
-    std::string patternPrefix;
-    std::optional<std::regex> pattern;
+    // Set when the template has a "{".
+    bool patterned = false;
+    PathPattern pattern;
     std::vector<RouteParameter> parameters;
 };
 

@@ -104,16 +104,17 @@ RouteBuilder Register(HttpBaseTransport& transport, Method method, std::string_v
                   "declare arguments with Argument, PathArgument, QueryArgument, HeaderArgument or BodyArgument");
     static_assert(sizeof...(Declarations) == Traits::valueCount,
                   "declare one argument for each parameter of the handler (a leading RemotingRequest excepted)");
-    FunctionBuilder function = transport.Function(RouteFunctionName(methodName, path));
+    BindingRegistry& registry = transport.Registry();
+    FunctionBuilder function = registry.Function(RouteFunctionName(methodName, path));
     if (function.Existed()) return RouteBuilder(function, nullptr);
     const ArgumentDeclaration all[] = {declarations..., ArgumentDeclaration{}};
-    const auto types = Traits::ArgumentTypes(transport);
+    const auto types = Traits::ArgumentTypes(registry);
     const RouteShape shape{method,
                            methodName,
                            path,
                            std::span(all, sizeof...(Declarations)),
                            types,
-                           TypeIdentifierOf<typename Traits::Answered>(transport)};
+                           TypeIdentifierOf<typename Traits::Answered>(registry)};
     return DeclareRoute(transport, function, shape,
                         std::make_unique<RemotingInvoker<Handler>>(std::move(handler), *function.Descriptor()));
 }

@@ -1,5 +1,5 @@
-// HttpBaseTransport: the plugin's binding registry, extended by the remoting bindings through which the core calls
-// its functions, their dispatch contexts and the API description handed to the core.
+// HttpBaseTransport: the plugin's binding registry, which it owns, and the remoting bindings through which the core
+// calls its functions, their dispatch contexts and the API description handed to the core.
 #pragma once
 
 #include <cstdint>
@@ -29,7 +29,7 @@ struct DispatchContext {
     RemotingBinding* binding;
 };
 
-class HttpBaseTransport : public BindingRegistry {
+class HttpBaseTransport {
 public:
     // One per dispatch: what routing read from the core's request and what it matched.
     struct Request {
@@ -46,6 +46,13 @@ public:
     // Registers the builtin records and events.
     HttpBaseTransport();
     ~HttpBaseTransport();
+    HttpBaseTransport(const HttpBaseTransport&) = delete;
+    HttpBaseTransport& operator=(const HttpBaseTransport&) = delete;
+
+    // The registry lives as long as the transport. A function it removes takes its binding along: the core's entry
+    // for it then answers "Invalid function".
+    BindingRegistry& Registry() noexcept { return registry_; }
+    const BindingRegistry& Registry() const noexcept { return registry_; }
 
     // A second binding for the same function replaces the first.
     RemotingBinding& CreateBinding(const BindingFunctionInfo& function);
@@ -75,7 +82,13 @@ public:
     void Dispatch(PluginResponseRecord& response, const PluginRequestRecord& request, const RemotingRoute& route);
 
 private:
+    // Drops the binding of a function the registry removes and clears it from the function's dispatch context.
+    void ForgetFunction(const BindingFunctionInfo& function);
+
+    // Declared first: the descriptors outlive the bindings that point to them.
+    BindingRegistry registry_;
     std::unordered_map<const BindingFunctionInfo*, std::unique_ptr<RemotingBinding>> bindings_;
+    // Guards the bindings and the contexts' binding pointers.
     mutable std::mutex bindingsMutex_;
     std::unordered_map<std::string, DispatchContext> contexts_;
     std::unique_ptr<ApiDescription> description_;

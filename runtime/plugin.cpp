@@ -54,7 +54,7 @@ bool Plugin::Load(PluginLoadBlock& block) {
     coreVersion_ = core;
     name_.fullName = GetFullNameFromShortNameAndType(name_.shortName, name_.typeName);
     routeTags_ = {"Plugins", "Plugin " + name_.shortName};
-    RegisterRuntimeTypes(*transport_);
+    RegisterRuntimeTypes(transport_->Registry());
     RegisterApi();
     const PluginApiDescription& description = transport_->BuildApiDescription();
     block.versionMajor = kPluginApiVersion.versionMajor;

@@ -97,10 +97,10 @@ public:
     // Sends the event under the URI's event name and, when that differs, once more under the base name.
     RequestResult<> SendEvent(std::string_view baseName, const PluginResourceEvent& payload);
 
-    // The transport is the plugin's binding registry, with the routes the core can call.
+    // The transport holds the plugin's binding registry and the routes the core can call.
     HttpBaseTransport& Transport() noexcept { return *transport_; }
-    BindingRegistry& Registry() noexcept { return *transport_; }
-    const BindingRegistry& Registry() const noexcept { return *transport_; }
+    BindingRegistry& Registry() noexcept { return transport_->Registry(); }
+    const BindingRegistry& Registry() const noexcept { return transport_->Registry(); }
     const PluginName& Name() const noexcept { return name_; }
     const std::vector<std::string>& RouteTags() const noexcept { return routeTags_; }
     const PluginApiVersion& CoreVersion() const noexcept { return coreVersion_; }

@@ -44,14 +44,18 @@ TEST_F(PluginCallTest, FillsTheRequestRecordAsACoreDoes) {
 }
 
 // What a plugin gets wrong in its records is not followed: a function without a dispatch routine is not served,
-// a header count without headers reads as no headers.
+// a header count without headers is a breach that the call answers with a 500.
 TEST_F(PluginCallTest, IgnoresWhatARecordLacks) {
     const CallResult undispatched = Call("GET", "/kiv-fake/v1/undispatched");
     EXPECT_FALSE(undispatched.routed);
     EXPECT_EQ(undispatched.status, 404u);
 
     const CallResult headerless = Call("POST", "/kiv-fake/v1/echo/x", "bad headers");
-    EXPECT_EQ(headerless.status, 200u);
+    const std::string breach = "kiv-fake-queues's response to POST /kiv-fake/v1/echo/x counts 2 header pairs but has "
+                               "no storage for them (a null pointer)";
+    EXPECT_EQ(headerless.status, 500u);
+    EXPECT_EQ(headerless.breach, breach);
+    EXPECT_EQ(headerless.error, breach);
     EXPECT_TRUE(headerless.headers.empty());
 }
 

@@ -48,6 +48,7 @@ TEST_F(ResourceStoreTest, StoredResourcesAnswerRequestsAndFetches) {
     PluginRequestRecord request{};
     request.method = 2;
     request.path = "/kiv-login/v1/session";
+    request.requestId = core.InitBlock().pluginHandle;
     PluginResponseRecord response{};
     core.Api()->SendRequest(core.Api(), &response, &request);
     BindingProperty value;

@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <memory>
+#include <string_view>
 
 #include "binding/registration.h"
 #include "formats/plugin_value.h"
@@ -105,13 +107,42 @@ TEST(PluginValue, EnumTravelsAsItsEnumeratorNameWhenTheRegistryNamesIt) {
     }
 }
 
-TEST(PluginValue, BorrowedTextEndsAtItsNulWhateverTheLengthSays) {
-    PluginValue value{PluginValueBorrowedString, {}};
-    value.payload.span = {"ab", 5};
+// A text from the core ends at its first NUL or at its length word, whichever comes first; a length word of 0
+// leaves the NUL alone to end it. Each text lies in a heap block of exactly its bytes, so a read past the block
+// is an error under the address sanitizer.
+TEST(PluginValue, CoreTextEndsAtItsNulOrItsLengthWord) {
+    using namespace std::literals;
+    const struct {
+        std::string_view bytes;
+        uint32_t length;
+        const char* expected;
+    } cases[] = {
+        {"ab\0"sv, 5, "\"ab\""},
+        {"abc"sv, 3, "\"abc\""},
+        {"abcdef"sv, 3, "\"abc\""},
+        {"ab\0cd"sv, 5, "\"ab\""},
+        {"abc\0"sv, 0, "\"abc\""},
+        {"abc\0"sv, 0xFFFFFFFF, "\"abc\""},
+        {"\0"sv, 1, "\"\""},
+    };
+    for (uint32_t kind : {PluginValueBorrowedString, PluginValueOwnedString}) {
+        for (const auto& c : cases) {
+            auto block = std::make_unique<char[]>(c.bytes.size());
+            c.bytes.copy(block.get(), c.bytes.size());
+            PluginValue value{kind, {}};
+            value.payload.span = {block.get(), c.length};
+            BindingProperty property;
+            std::string error;
+            EXPECT_TRUE(FromPluginValue(error, property, value, "<result>"));
+            EXPECT_EQ(Describe(property), c.expected) << c.bytes << " with length " << c.length;
+        }
+    }
+    PluginValue missing{PluginValueBorrowedString, {}};
+    missing.payload.span = {nullptr, 5};
     BindingProperty property;
     std::string error;
-    EXPECT_TRUE(FromPluginValue(error, property, value, "<result>"));
-    EXPECT_EQ(Describe(property), "\"ab\"");
+    EXPECT_TRUE(FromPluginValue(error, property, missing, "<result>"));
+    EXPECT_EQ(Describe(property), "\"\"");
 }
 
 TEST(PluginValue, UnknownKindFailsAndKeepsWhatCameBefore) {

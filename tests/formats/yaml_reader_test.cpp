@@ -3,6 +3,8 @@
 #include <filesystem>
 #include <fstream>
 #include <sstream>
+#include <string>
+#include <string_view>
 
 #include "formats/json_reader.h"
 #include "formats/yaml_reader.h"
@@ -76,6 +78,38 @@ TEST(YamlReader, NestedAliasesCannotGrowBeyondABound) {
     }
     std::string message(ReadYaml(laughs).ErrorMessage());
     EXPECT_EQ(message.rfind("Aliases expand to more than ", 0), 0u) << message;
+}
+
+std::string Repeated(std::string_view piece, size_t count) {
+    std::string text;
+    for (size_t i = 0; i < count; ++i) text += piece;
+    return text;
+}
+
+// Sequences and mappings nest at most 512 levels; the start of the 513th is refused at its position, before the
+// parser reads far beyond it (libyaml's scanner grows slower with every open flow level).
+TEST(YamlReader, NestingDeeperThan512LevelsIsRefusedAtTheFirstLevelTooDeep) {
+    const std::string tooDeep = "Sequences and mappings nest deeper than 512 levels.";
+    const struct {
+        std::string text;
+        std::string expected;
+    } cases[] = {
+        {Repeated("[", 511) + "1" + Repeated("]", 511), ""},
+        {Repeated("[", 512) + "1" + Repeated("]", 512), ""},
+        {Repeated("[", 513) + "1" + Repeated("]", 513), tooDeep + " At line: 1 col: 513"},
+        {Repeated("{a: ", 512) + "1" + Repeated("}", 512), ""},
+        {Repeated("{a: ", 513) + "1" + Repeated("}", 513), tooDeep + " At line: 1 col: 2049"},
+        {Repeated("- ", 513) + "1\n", tooDeep + " At line: 1 col: 1025"},
+        {"a:\n " + Repeated("[", 511) + Repeated("]", 511), ""},
+        {"a:\n " + Repeated("[", 512) + Repeated("]", 512), tooDeep + " At line: 2 col: 513"},
+        {Repeated("[", 100000), tooDeep + " At line: 1 col: 513"},
+        {Repeated("[", 100000) + Repeated("]", 100000), tooDeep + " At line: 1 col: 513"},
+        {Repeated("{a: ", 100000), tooDeep + " At line: 1 col: 2049"},
+    };
+    for (const auto& c : cases) {
+        BindingResult result = ReadYaml(c.text);
+        EXPECT_EQ(result.ErrorMessage(), c.expected) << c.text.substr(0, 12) << " (" << c.text.size() << " bytes)";
+    }
 }
 
 std::string ReadFile(const std::filesystem::path& path) {

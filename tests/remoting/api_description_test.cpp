@@ -48,7 +48,7 @@ protected:
 };
 
 TEST_F(ApiDescriptionTables, OneEntryPerBindingOnly) {
-    transport.Function("Plain", [](int32_t) {}).Argument("x");
+    transport.Registry().Function("Plain", [](int32_t) {}).Argument("x");
     description = &transport.BuildApiDescription();
     const auto entries = Chain(description->functions, description->functionCount);
     EXPECT_EQ(entries.size(), transport.Bindings().size());
@@ -140,12 +140,12 @@ TEST_F(ApiDescriptionTables, RecordsListFieldsAndEnumerationsListTheirValuesByNa
     EXPECT_EQ(names,
               (std::vector<std::string>{"Cancelled3", "Cancelling2", "Failed5", "None0", "Running1", "Succeeded4"}));
     EXPECT_STREQ(state->values[4].description, "The operation is in flight");
-    EXPECT_EQ(transport.Types().size(), Copy(description->typeCount));
+    EXPECT_EQ(transport.Registry().Types().size(), Copy(description->typeCount));
 }
 
 TEST_F(ApiDescriptionTables, EventsNameTheirPayloadRecord) {
     const auto events = Chain(description->events, description->eventCount);
-    ASSERT_EQ(events.size(), transport.Events().size());
+    ASSERT_EQ(events.size(), transport.Registry().Events().size());
     const ApiEventRecord* callback = nullptr;
     for (const ApiEventRecord* event : events)
         if (std::string_view(event->name) == "OnCallback") callback = event;
@@ -157,13 +157,13 @@ TEST_F(ApiDescriptionTables, EventsNameTheirPayloadRecord) {
 }
 
 TEST_F(ApiDescriptionTables, DescribedIdentifiersReplaceTheTypesTheyStandFor) {
-    BindingTypeInfo* opaque = transport.Record<Opaque>("Opaque")
+    BindingTypeInfo* opaque = transport.Registry().Record<Opaque>("Opaque")
                                   .Field("handle", &Opaque::handle)
                                   .Field("label", &Opaque::label)
                                   .Descriptor();
-    const BindingTypeIdentifier asMood{BindingTypeCode::Enum, BindingTypeCode::None, transport.FindType("Mood")};
+    const BindingTypeIdentifier asMood{BindingTypeCode::Enum, BindingTypeCode::None, transport.Registry().FindType("Mood")};
     opaque->fields[0].describedType = asMood;
-    BindingFunctionInfo* put = transport.Function("PutTestV1ItemsById").Descriptor();
+    BindingFunctionInfo* put = transport.Registry().Function("PutTestV1ItemsById").Descriptor();
     put->arguments[0].describedType = {BindingTypeCode::Struct, BindingTypeCode::None, opaque};
     put->describedReturns = {BindingTypeCode::Map, BindingTypeCode::Struct, opaque};
     put->async = true;

@@ -4,6 +4,7 @@
 
 #include <string>
 
+#include "binding/builtins.h"
 #include "platform/allocation.h"
 #include "remoting/dispatch.h"
 #include "remoting_fixture.h"
@@ -28,7 +29,7 @@ TEST_F(DispatchRequest, MethodCodesOutsideOneToEightReadAsNone) {
     transport.Route(Method::Get, "/test/v1/request-any", [](const RemotingRequest& request) {
         return static_cast<uint32_t>(request.method);
     });
-    transport.FindBinding(*transport.FindFunction("GetTestV1RequestAny"))->method = Method::None;
+    transport.FindBinding(*transport.Registry().FindFunction("GetTestV1RequestAny"))->method = Method::None;
     description = &transport.BuildApiDescription();
 
     CoreRequest unknown(Method::Get, "/test/v1/request-any");
@@ -187,6 +188,42 @@ TEST_F(DispatchRequest, AResponseRecordIsReleasedBeforeItIsFilledAgain) {
     const Answer answer = Read(response.record);
     EXPECT_EQ(answer.kind, uint32_t{PluginValueNull});
     EXPECT_EQ(answer.error, "Not found");
+}
+
+// The core keeps the entries it was given. Once a function is unregistered, alone or with everything when the
+// builtins are registered again, a call through its old entry finds no route; the other entries still serve.
+TEST_F(DispatchRequest, AnUnregisteredFunctionsEntryAnswersInvalidFunction) {
+    struct KeptEntry {
+        void* context;
+        PluginDispatchCallback dispatch;
+    };
+    auto keep = [this](const char* function) {
+        const ApiFunctionEntry* entry = Entry(function);
+        return KeptEntry{entry->function.dispatchContext, entry->dispatch};
+    };
+    auto call = [](const KeptEntry& entry, Method method, const char* path) {
+        const CoreRequest request(method, path);
+        const PluginRequestRecord record = request.Record(entry.context);
+        CoreResponse response;
+        entry.dispatch(&response.record, &record);
+        return Read(response.record);
+    };
+    pending = {true, 4, {}};
+    const KeptEntry getAck = keep("GetKivPlayerLevelUpV1LevelUpNotificationsByPluginName");
+    const KeptEntry getEvent = keep("GetKivPlayerLevelUpV1LevelUp");
+    const char* const ackPath = "/kiv-player-level-up/v1/level-up-notifications/p";
+    ASSERT_EQ(call(getAck, Method::Get, ackPath).value, "{newSummonerLevel:u4,seenThisEvent:false}");
+
+    ASSERT_TRUE(transport.Registry().UnregisterFunction("GetKivPlayerLevelUpV1LevelUpNotificationsByPluginName"));
+    Answer gone = call(getAck, Method::Get, ackPath);
+    EXPECT_EQ(gone.error, "Invalid function");
+    EXPECT_EQ(gone.status, 404u);
+    EXPECT_EQ(call(getEvent, Method::Get, kLevelUp).error, "");
+
+    RegisterBuiltins(transport.Registry());
+    gone = call(getEvent, Method::Get, kLevelUp);
+    EXPECT_EQ(gone.error, "Invalid function");
+    EXPECT_EQ(gone.status, 404u);
 }
 
 }  // namespace

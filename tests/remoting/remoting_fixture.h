@@ -65,17 +65,17 @@ protected:
     }
 
     void RegisterTypes() {
-        transport.Record<LevelUpEvent>("LevelUpEvent")
+        transport.Registry().Record<LevelUpEvent>("LevelUpEvent")
             .Field("leveledUp", &LevelUpEvent::leveledUp)
             .Field("newSummonerLevel", &LevelUpEvent::newSummonerLevel)
             .Field("spells", &LevelUpEvent::spells);
-        transport.Record<LevelUpAck>("LevelUpAck")
+        transport.Registry().Record<LevelUpAck>("LevelUpAck")
             .Field("seenThisEvent", &LevelUpAck::seenThisEvent)
             .Field("newSummonerLevel", &LevelUpAck::newSummonerLevel, "", BindingFieldFlags::Required);
-        transport.Enum<Mood>("Mood").Value("Calm", Mood::Calm).Value("Angry", Mood::Angry);
-        transport.Record<Item>("Item").Field("id", &Item::id).Field("count", &Item::count);
-        transport.Record<Filter>("Filter").Field("name", &Filter::name).Field("minimum", &Filter::minimum);
-        transport.Record<RequestEcho>("RequestEcho")
+        transport.Registry().Enum<Mood>("Mood").Value("Calm", Mood::Calm).Value("Angry", Mood::Angry);
+        transport.Registry().Record<Item>("Item").Field("id", &Item::id).Field("count", &Item::count);
+        transport.Registry().Record<Filter>("Filter").Field("name", &Filter::name).Field("minimum", &Filter::minimum);
+        transport.Registry().Record<RequestEcho>("RequestEcho")
             .Field("requestId", &RequestEcho::requestId)
             .Field("method", &RequestEcho::method)
             .Field("methodName", &RequestEcho::methodName)

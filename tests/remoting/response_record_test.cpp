@@ -57,7 +57,7 @@ public:
 class ResponseRecord : public ::testing::Test {
 protected:
     ResponseRecord() {
-        const BindingFunctionInfo& function = *transport.Function("Scripted").Descriptor();
+        const BindingFunctionInfo& function = *transport.Registry().Function("Scripted").Descriptor();
         RemotingBinding& binding = transport.CreateBinding(function);
         auto owned = std::make_unique<ScriptedInvoker>();
         invoker = owned.get();

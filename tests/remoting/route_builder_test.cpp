@@ -33,7 +33,7 @@ TEST(RouteFunctionName, CapitalisesWordsAndSpellsParametersWithBy) {
 using RouteRegistration = RemotingFixture;
 
 TEST_F(RouteRegistration, ARouteDescribesItsFunctionAndBinding) {
-    const BindingFunctionInfo* post = transport.FindFunction("PostKivPlayerLevelUpV1LevelUpNotificationsByPluginName");
+    const BindingFunctionInfo* post = transport.Registry().FindFunction("PostKivPlayerLevelUpV1LevelUpNotificationsByPluginName");
     ASSERT_NE(post, nullptr);
     ASSERT_EQ(post->arguments.size(), 2u);
     EXPECT_EQ(post->arguments[0].name, "pluginName");
@@ -41,7 +41,7 @@ TEST_F(RouteRegistration, ARouteDescribesItsFunctionAndBinding) {
     EXPECT_EQ(post->arguments[0].type.code, BindingTypeCode::String);
     EXPECT_EQ(post->arguments[1].name, "levelUpEventAck");
     EXPECT_EQ(post->arguments[1].type.code, BindingTypeCode::Struct);
-    EXPECT_EQ(post->arguments[1].type.descriptor, transport.FindType("LevelUpAck"));
+    EXPECT_EQ(post->arguments[1].type.descriptor, transport.Registry().FindType("LevelUpAck"));
     EXPECT_EQ(post->returns.code, BindingTypeCode::None);
     EXPECT_EQ(post->tags, std::vector<std::string>{"level-up"});
 
@@ -55,33 +55,33 @@ TEST_F(RouteRegistration, ARouteDescribesItsFunctionAndBinding) {
     EXPECT_NE(binding->invoker, nullptr);
     EXPECT_EQ(post->invoker, nullptr);
 
-    const BindingFunctionInfo* get = transport.FindFunction("GetKivPlayerLevelUpV1LevelUp");
+    const BindingFunctionInfo* get = transport.Registry().FindFunction("GetKivPlayerLevelUpV1LevelUp");
     EXPECT_EQ(get->returns.code, BindingTypeCode::Struct);
-    EXPECT_EQ(get->returns.descriptor, transport.FindType("LevelUpEvent"));
-    EXPECT_EQ(transport.FindFunction("GetKivPlayerLevelUpV1LevelUpNotificationsByPluginName")->arguments[0].description,
+    EXPECT_EQ(get->returns.descriptor, transport.Registry().FindType("LevelUpEvent"));
+    EXPECT_EQ(transport.Registry().FindFunction("GetKivPlayerLevelUpV1LevelUpNotificationsByPluginName")->arguments[0].description,
               "The consuming plugin");
 }
 
 TEST_F(RouteRegistration, DeclarationsGiveLocationsOptionalityAndTheRequestRecordTakesNoArgument) {
-    const BindingFunctionInfo& items = *transport.FindFunction("GetTestV1ItemsByShelf");
+    const BindingFunctionInfo& items = *transport.Registry().FindFunction("GetTestV1ItemsByShelf");
     EXPECT_EQ(transport.FindBinding(items)->argumentLocations,
               (std::vector<uint32_t>{PathLocation, QueryLocation, QueryLocation, HeaderLocation}));
     std::vector<bool> optional;
     for (const auto& argument : items.arguments) optional.push_back(argument.optional);
     EXPECT_EQ(optional, (std::vector<bool>{false, true, false, true}));
 
-    const BindingFunctionInfo& echo = *transport.FindFunction("GetTestV1Request");
+    const BindingFunctionInfo& echo = *transport.Registry().FindFunction("GetTestV1Request");
     EXPECT_TRUE(echo.arguments.empty());
     EXPECT_EQ(&transport.FindBinding(echo)->invoker->RequestType(), &StaticType::HashCode<RemotingRequest>());
     EXPECT_EQ(&transport.FindBinding(items)->invoker->RequestType(), &StaticType::HashCode<void>());
 
-    const RemotingBinding& link = *transport.FindBinding(*transport.FindFunction("LinkTestV1Link"));
+    const RemotingBinding& link = *transport.FindBinding(*transport.Registry().FindFunction("LinkTestV1Link"));
     EXPECT_EQ(link.method, Method::Other);
     EXPECT_EQ(link.methodName, "LINK");
 }
 
 TEST_F(RouteRegistration, ASecondRegistrationOfTheSameRouteChangesNothing) {
-    const BindingFunctionInfo* get = transport.FindFunction("GetKivPlayerLevelUpV1LevelUpNotificationsByPluginName");
+    const BindingFunctionInfo* get = transport.Registry().FindFunction("GetKivPlayerLevelUpV1LevelUpNotificationsByPluginName");
     const RemotingBinding* binding = transport.FindBinding(*get);
     const size_t bindings = transport.Bindings().size();
     RouteBuilder again = transport.Route(Method::Get, kNotifications, [](uint32_t, bool) { return 1; },
