@@ -1,17 +1,17 @@
 #include "devcore/route_catalogue.h"
 
 #include <algorithm>
-#include <cstring>
 #include <tuple>
 #include <unordered_set>
+
+#include "devcore/http_method.h"
+#include "devcore/plugin_text.h"
 
 namespace Zarvo::DevCore {
 namespace {
 
-// Texts of a description longer than this are cut: no name or type of a plugin comes near it.
-constexpr size_t kMaxText = 4096;
-
-std::string Text(const char* text) { return text ? std::string(text, strnlen(text, kMaxText)) : std::string(); }
+// A text of the description; empty when it is null or runs on past the bound without its NUL.
+std::string Text(const char* text) { return std::string(PlainText(text).value_or("")); }
 
 // Calls `visit` for each record of a chained table: at most `count`, up to a null link, none twice.
 template <typename Record, typename Visit>
@@ -37,11 +37,12 @@ std::string TypeName(uint32_t code, uint32_t elementCode, const std::string& nam
     }
 }
 
+// A code without a name of its own takes every method.
 std::string MethodOf(const ApiFunctionEntry& entry) {
-    static constexpr const char* kMethods[] = {"any", "DELETE", "GET", "HEAD", "OPTIONS", "PATCH", "POST", "PUT"};
     const uint32_t method = entry.method;
-    if (method == 8) return Text(entry.methodName);
-    return method < std::size(kMethods) ? kMethods[method] : "any";
+    if (method == kOtherMethod) return Text(entry.methodName);
+    const std::string_view name = MethodName(method);
+    return name.empty() ? "any" : std::string(name);
 }
 
 std::string LocationName(uint32_t location) {

@@ -40,7 +40,8 @@ struct RouteCatalogue {
 };
 
 // Reads the catalogue from the description of the plugin named `plugin`. The tables are walked as far as their
-// counts, up to a null link, and never twice through one record; a text is read up to its NUL, 4096 bytes at most.
+// counts, up to a null link, and never twice through one record; a text without its NUL within the bound the core
+// sets for plain texts reads as empty.
 RouteCatalogue ReadRouteCatalogue(std::string_view plugin, const PluginApiDescription& description);
 
 // The catalogue for a reader, the routes sorted by path, then method:
