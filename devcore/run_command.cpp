@@ -7,6 +7,7 @@
 #include <sstream>
 
 #include "devcore/input_files.h"
+#include "devcore/isolated_run.h"
 #include "devcore/junit_report.h"
 #include "devcore/run_report.h"
 #include "devcore/scenario_player.h"
@@ -38,7 +39,8 @@ std::optional<size_t> StepsToPlay(const Scenario& scenario, const std::vector<st
 
 }  // namespace
 
-ScenarioRun RunScenarioFile(const std::string& file, const RunOptions& options, std::ostream& out) {
+ScenarioRun RunScenarioFile(const std::string& file, const RunOptions& options, std::ostream& out,
+                            const PlayOptions* heard) {
     ScenarioRun run;
     Scenario scenario;
     std::string error;
@@ -53,7 +55,7 @@ ScenarioRun RunScenarioFile(const std::string& file, const RunOptions& options, 
         return run;
     }
     run.stepsPlayed = *kept;
-    PlayOptions play;
+    PlayOptions play = heard ? *heard : PlayOptions{};
     play.plugins = options.plugins;
     play.steps = run.stepsPlayed;
     if (options.verbose) play.story = [&out](std::string_view line) { out << line << std::endl; };
@@ -80,8 +82,8 @@ int RunScenarios(const RunOptions& options, std::ostream& out) {
     std::vector<ScenarioCase> cases;
     for (const std::string& file : options.scenarios) {
         const Clock::time_point fileStart = Clock::now();
-        ScenarioCase& played = cases.emplace_back(ScenarioCase{file, RunScenarioFile(file, options, out), 0});
-        played.seconds = seconds(fileStart);
+        ScenarioRun run = options.isolated ? RunFileInChild(file, options, out) : RunScenarioFile(file, options, out);
+        ScenarioCase& played = cases.emplace_back(ScenarioCase{file, std::move(run), seconds(fileStart)});
         tally.Count(played.run.outcome);
         if (played.run.outcome != ScenarioRun::Outcome::Deselected)
             out << PaintReport(played.run.report, options.colour) << ResultLine(file, played.run, options.colour)
