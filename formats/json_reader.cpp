@@ -48,12 +48,11 @@ private:
     char* text_;
 };
 
-// The heap beneath the reader's stack, once its buffer is full: the runtime's counted allocation.
+// The heap beneath the reader's stack, once its buffer is full: the runtime's counted allocation. The pool only
+// takes pieces from it and gives them back.
 class CountedReaderHeap {
 public:
-    static const bool kNeedFree = true;
     void* Malloc(size_t size) { return size == 0 ? nullptr : Allocate(size); }
-    void* Realloc(void* block, size_t, size_t size) { return Reallocate(block, size); }
     static void Free(void* block) { Release(block); }
 };
 
