@@ -31,6 +31,15 @@ struct TestCore::LoadedPlugin {
     uint64_t liveBytesBeforeInit = 0;
     // Why the core no longer calls this plugin (it did not return from a call, say); empty while it does.
     std::string setAside;
+    // What the plugin handed the core while the core serves its current outermost call, against the bounds of
+    // kMaxStepCalls, kMaxStepValues and kMaxStepBytes; cleared when that call ends.
+    struct Intake {
+        size_t calls = 0;
+        size_t values = 0;
+        size_t bytes = 0;
+        bool over = false;  // a bound was passed: the plugin's calls are ignored until the call ends
+    };
+    mutable Intake intake;
 };
 
 template <class Code>

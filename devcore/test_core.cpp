@@ -37,6 +37,7 @@ void TestCore::AbandonCallsInProgress() {
     depth_ = 0;
     requestNesting_ = 0;
     activities_.clear();
+    for (const auto& plugin : plugins_) plugin->intake = {};
 }
 
 void TestCore::ForgetRecords() {
@@ -48,7 +49,9 @@ void TestCore::ForgetRecords() {
 }
 
 TestCore::Entry::~Entry() {
-    if (--core_.depth_ == 0) core_.DeliverQueuedEvents();
+    if (--core_.depth_ != 0) return;
+    core_.DeliverQueuedEvents();
+    for (const auto& plugin : core_.plugins_) plugin->intake = {};
 }
 
 TestCore::ApiTable& TestCore::Table(const PluginCoreApi* api) {
@@ -89,7 +92,12 @@ void TestCore::Breach(ContractBreach::Severity severity, const LoadedPlugin* plu
 
 void TestCore::PushActivity(const LoadedPlugin* plugin, std::string name, std::string what, bool reading) {
     if (PluginCallWatcher* watcher = ThisThreadWatcher()) watcher->Entering(name, what, !reading);
-    activities_.push_back({plugin, std::this_thread::get_id(), {std::move(name), std::move(what), reading}});
+    const PluginActivity* within = nullptr;
+    if (!activities_.empty()) {
+        const PluginActivity& outer = activities_.back().told;
+        within = outer.reading ? outer.within : &outer;
+    }
+    activities_.push_back({plugin, std::this_thread::get_id(), {std::move(name), std::move(what), reading, within}});
     if (activityListener_) activityListener_(&activities_.back().told);
 }
 
@@ -107,15 +115,39 @@ TestCore::Reading::~Reading() { core_.PopActivity(); }
 
 bool TestCore::AcceptsCallFrom(const LoadedPlugin* caller, std::string_view operation) {
     if (!caller) return true;
-    if (!activities_.empty()) {
-        const Activity& current = activities_.back();
-        if (current.plugin == caller && !current.told.reading && current.thread == std::this_thread::get_id())
-            return true;
+    const bool inItsCode = !activities_.empty() && activities_.back().plugin == caller &&
+                           !activities_.back().told.reading && activities_.back().thread == std::this_thread::get_id();
+    if (!inItsCode) {
+        Breach(ContractBreach::Severity::Fail, caller,
+               caller->name + " called " + std::string(operation) +
+                   " while the core was running none of its code (from a thread of its own, or after the core's "
+                   "call returned): the core ignored the call");
+        return false;
     }
+    if (caller->intake.over) return false;
+    if (++caller->intake.calls > kMaxStepCalls)
+        return Overflows(caller, "called the core more than " + Grouped(kMaxStepCalls) + " times");
+    return true;
+}
+
+bool TestCore::Takes(const LoadedPlugin* caller, size_t values, size_t bytes) {
+    if (!caller) return true;
+    LoadedPlugin::Intake& intake = caller->intake;
+    intake.values += values;
+    intake.bytes += bytes;
+    if (intake.values > kMaxStepValues)
+        return Overflows(caller, "handed the core more than " + Grouped(kMaxStepValues) +
+                                     " values in its events and requests");
+    if (intake.bytes > kMaxStepBytes)
+        return Overflows(caller, "handed the core more than " + Grouped(kMaxStepBytes) +
+                                     " bytes of log lines, names, paths, texts and byte arrays");
+    return true;
+}
+
+bool TestCore::Overflows(const LoadedPlugin* caller, const std::string& what) {
+    caller->intake.over = true;
     Breach(ContractBreach::Severity::Fail, caller,
-           caller->name + " called " + std::string(operation) +
-               " while the core was running none of its code (from a thread of its own, or after the core's call "
-               "returned): the core ignored the call");
+           caller->name + " " + what + " in one step; the core ignored its calls from there to the step's end");
     return false;
 }
 
@@ -205,6 +237,7 @@ void KIV_CDECL TestCore::SendEvent(const PluginCoreApi* api, const PluginEventRe
             return core.Breach(ContractBreach::Severity::Fail, sender,
                                who + " sent the event " + sent.name + " whose payload holds " + read.problem +
                                    "; the core dropped it");
+        if (!core.Takes(sender, read.values, sent.name.size() + read.bytes)) return;
     }
     core.calls.push_back("SendEvent " + sent.name);
     if (core.story_) {
@@ -243,6 +276,7 @@ void KIV_CDECL TestCore::SubscribeEvent(const PluginCoreApi* api, const char* na
     if (kind != PluginSubscribeResource && kind != PluginSubscribeServiceProxy)
         return refuse("to " + event + " with the kind " + std::to_string(kind) +
                       " (0 for resource events, 1 for service-proxy events)");
+    if (!core.Takes(plugin, 0, event.size())) return;
     core.calls.push_back("SubscribeEvent " + event + " " + std::to_string(kind));
     core.Tell("  sub     " + event + (kind == PluginSubscribeServiceProxy ? " (service proxy)" : ""));
     core.subscriptions.push_back({event, pluginHandle, callback, context, kind});
@@ -289,6 +323,7 @@ void KIV_CDECL TestCore::BeginWait(const PluginCoreApi* api, const char* label, 
         return core.Breach(ContractBreach::Severity::Fail, plugin,
                            Named(plugin) + " began a wait whose label has no NUL within " + Grouped(kMaxPlainText) +
                                " bytes");
+    if (!core.Takes(plugin, 0, text.value_or("").size())) return;
     core.calls.push_back("BeginWait " + std::string(text.value_or("")) + " " + std::to_string(zero));
 }
 
@@ -308,6 +343,7 @@ void KIV_CDECL TestCore::WriteLog(const PluginCoreApi* api, int32_t level, const
         return core.Breach(ContractBreach::Severity::Fail, plugin,
                            Named(plugin) + " wrote a log line whose text is " +
                                (text ? "without a NUL within " + Grouped(kMaxPlainText) + " bytes" : "null"));
+    if (!core.Takes(plugin, 0, message->size())) return;
     LogLine& line = core.logs.emplace_back(LogLine{level, std::string(*message), std::string(PluginName(api))});
     std::string told = "  log     " + LogLevelName(level);
     told.resize(std::max<size_t>(told.size() + 1, 17), ' ');

@@ -57,6 +57,9 @@ struct PluginActivity {
     std::string plugin;
     std::string what;
     bool reading = false;
+    // The innermost activity around this one that runs a plugin's code (the dispatch callback that sent the event
+    // being read, say), or null when there is none. Valid as long as this activity.
+    const PluginActivity* within = nullptr;
 };
 
 struct SentEvent {
@@ -291,9 +294,13 @@ private:
     bool RunPlugin(const LoadedPlugin* plugin, std::string name, std::string what, Code&& code);
     void PushActivity(const LoadedPlugin* plugin, std::string name, std::string what, bool reading);
     void PopActivity();
-    // A plugin calls the core only from the code the core runs for it, on the same thread; other calls are a Fail
-    // and are ignored.
+    // A plugin calls the core only from the code the core runs for it, on the same thread, and at most
+    // kMaxStepCalls times while the core serves one call; other calls are a Fail and are ignored.
     bool AcceptsCallFrom(const LoadedPlugin* caller, std::string_view operation);
+    // Counts what a plugin's call hands the core to keep against the bounds of one call of the core (values and
+    // bytes); false, after a Fail, when it goes past them: the call is then ignored.
+    bool Takes(const LoadedPlugin* caller, size_t values, size_t bytes);
+    bool Overflows(const LoadedPlugin* caller, const std::string& what);
     void Breach(ContractBreach::Severity severity, const LoadedPlugin* plugin, std::string text);
 
     CallResult FetchQuietly(const std::string& uri) const;
@@ -330,7 +337,7 @@ private:
     std::map<std::string, ResourceAnswer, std::less<>> resources_;
     std::vector<std::unique_ptr<LoadedPlugin>> plugins_;
     std::deque<QueuedEvent> queuedEvents_;
-    std::vector<Activity> activities_;
+    std::deque<Activity> activities_;  // a deque: each activity's `within` points into it
     int depth_ = 0;
     int requestNesting_ = 0;  // requests from plugin to plugin in progress, one inside the other
     uint32_t lastRequestId_ = 0;
