@@ -2,6 +2,8 @@
 // of its API description; and how the core runs a plugin's code.
 #pragma once
 
+#include <atomic>
+#include <cstdint>
 #include <exception>
 #include <string>
 #include <vector>
@@ -40,6 +42,10 @@ struct TestCore::LoadedPlugin {
         bool over = false;  // a bound was passed: the plugin's calls are ignored until the call ends
     };
     mutable Intake intake;
+    // Calls the plugin made while the core ran none of its code on the calling thread (from a thread of its own,
+    // say), counted by any thread, and the first one's operation; the core's thread tells and clears them.
+    mutable std::atomic<uint64_t> strayCalls{0};
+    mutable std::atomic<const char*> strayOperation{nullptr};
 };
 
 template <class Code>

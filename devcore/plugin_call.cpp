@@ -284,19 +284,20 @@ void KIV_CDECL TestCore::SendRequest(const PluginCoreApi* api, PluginResponseRec
     const CoreEntryScope crossing;
     TestCore& core = From(api);
     const LoadedPlugin* sender = Table(api).plugin;
-    Entry entry(core);
-    const std::string who = Named(sender);
     CallResult refused;
     refused.status = refused.recordStatus = 400;
     constexpr const char* overStep =
         "The core refused the request: the plugin went past what it may hand the core in one step";
-    if (!core.AcceptsCallFrom(sender, "SendRequest")) {
-        refused.error = sender->intake.over
+    if (const Admission admission = core.AcceptsCallFrom(sender, "SendRequest"); admission != Admission::Accepted) {
+        refused.error = admission == Admission::PastItsStep
                             ? overStep
-                            : "The core refused the request: it came while the core was running none of the plugin's code";
+                            : "The core refused the request: it came while the core was running none of the "
+                              "plugin's code";
         if (response) core.AnswerFromCall(*response, refused);
         return;
     }
+    Entry entry(core);
+    const std::string who = Named(sender);
     if (!response || !request)
         return core.Breach(ContractBreach::Severity::Fail, sender,
                            who + " sent a request with a null " + (response ? "request" : "response") + " record");

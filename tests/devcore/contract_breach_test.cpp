@@ -104,6 +104,10 @@ TEST(ContractBreach, EachBreachEndsItsScenarioWithANamedPositionedFail) {
          "kiv-fake-breach called WriteLog while the core was running none of its code (from a thread of its own, or "
          "after the core's call returned): the core ignored the call",
          "load"},
+        {"thread-logs", kThingStep, false,
+         "kiv-fake-breach called WriteLog (and made 999 more calls) while the core was running none of its code (from "
+         "a thread of its own, or after the core's call returned): the core ignored them",
+         "step 1"},
         {"event-storm", kPingStep, true,
          "kiv-fake-breach and kiv-fake-breach-peer: events sent from event callbacks did not settle after 10,000 "
          "deliveries (the last one OnJsonApiEvent_kiv-fake_v1_ping); the core dropped the rest",

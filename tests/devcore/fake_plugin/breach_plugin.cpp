@@ -19,6 +19,7 @@
 //   log-flood            /thing writes as many log lines of 512 KiB
 //   event-throw          a ping heard throws
 //   own-thread           Init writes a log line from a thread of its own
+//   thread-logs          /thing writes 1,000 log lines from a thread of its own while it calls Yield 1,000 times
 // and two that a plugin may mean, which the core only warns of:
 //   left-subscription    Destroy leaves the ping subscribed
 //   memory-growth        GetMemoryStats tells 500 bytes more live after Destroy than before Init
@@ -126,6 +127,14 @@ void KIV_CDECL ServeThing(PluginResponseRecord* response, const PluginRequestRec
         initBlock->api->SendEvent(initBlock->api, &event);
     }
     if (Is("request-loop")) Request("/" FAKE_PEER "/v1/loop");
+    if (Is("thread-logs")) {
+        const PluginInitBlock* init = initBlock;
+        std::thread logger([init] {
+            for (int i = 0; i < 1000; ++i) init->api->WriteLog(init->api, 0, "from a thread");
+        });
+        for (int i = 0; i < 1000; ++i) init->api->Yield(init->api);
+        logger.join();
+    }
     long done = 0;
     if (Is("yield-loop"))
         while (Again(done)) initBlock->api->Yield(initBlock->api);
