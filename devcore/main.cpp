@@ -43,8 +43,9 @@ constexpr const char* kDescribeHelp =
     "that cannot be read.";
 
 constexpr const char* kServeHelp =
-    "The plugins' routes are served over HTTP on 127.0.0.1, their catalogue at / and the events they send at\n"
-    "/events. On any other path the core's store plays the other plugins: PUT stores a resource (Create, then\n"
+    "The plugins' routes are served over HTTP on 127.0.0.1, and the events they send at /events. Their catalogue,\n"
+    "as describe prints it, is printed at start and answered at / as JSON (text when the client's Accept prefers\n"
+    "text/plain). On any other path the core's store plays the other plugins: PUT stores a resource (Create, then\n"
     "Update), POST stores it with a Create, DELETE removes it, GET reads it; values are JSON, YAML or MessagePack\n"
     "by Content-Type. A plugin that does not return within --call-timeout is set aside: its routes answer 503.\n"
     "Ctrl-C stops the server; a second Ctrl-C ends it at once.\n"
