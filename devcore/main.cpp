@@ -30,6 +30,9 @@ constexpr const char* kRunHelp =
     "own: a plugin that crashes, aborts or takes longer than --step-timeout over one step fails its scenario, and\n"
     "the run goes on with the next file.\n"
     "\n"
+    "--filter plays a file whose path contains the text whole, and of the other files the steps up to the last one\n"
+    "whose note or title (\"request GET /kiv-...\") contains it; the files it leaves out are counted as deselected.\n"
+    "\n"
     "Exit status: 0 when every scenario played passed, 1 when one failed or could not be played, 2 for a wrong\n"
     "command line, an input that cannot be read, a --junit file that cannot be written or a --filter that keeps\n"
     "nothing.";
@@ -43,8 +46,9 @@ constexpr const char* kDescribeHelp =
     "that cannot be read.";
 
 constexpr const char* kServeHelp =
-    "The plugins' routes are served over HTTP on 127.0.0.1, their catalogue at / and the events they send at\n"
-    "/events. On any other path the core's store plays the other plugins: PUT stores a resource (Create, then\n"
+    "The plugins' routes are served over HTTP on 127.0.0.1, and the events they send at /events. Their catalogue,\n"
+    "as describe prints it, is printed at start and answered at / as JSON (text when the client's Accept prefers\n"
+    "text/plain). On any other path the core's store plays the other plugins: PUT stores a resource (Create, then\n"
     "Update), POST stores it with a Create, DELETE removes it, GET reads it; values are JSON, YAML or MessagePack\n"
     "by Content-Type. A plugin that does not return within --call-timeout is set aside: its routes answer 503.\n"
     "Ctrl-C stops the server; a second Ctrl-C ends it at once.\n"
@@ -89,8 +93,8 @@ int main(int argc, char** argv) {
     AddPluginOption(*runCommand, run.plugins);
     runCommand
         ->add_option("-k,--filter", run.filters,
-                     "play only the scenario files whose path contains TEXT, and of the others those with a step "
-                     "whose note or title contains it, up to that step; any case; may be given more than once")
+                     "play only what TEXT matches, in any case: files by path, steps by note or title; may be "
+                     "given more than once")
         ->type_name("TEXT")
         ->allow_extra_args(false);
     runCommand
@@ -110,10 +114,10 @@ int main(int argc, char** argv) {
             },
             ""));
     runCommand
-        ->add_option("--step-timeout", run.stepTimeout,
-                     "seconds a step may take before its plugin counts as hung (default 5)")
+        ->add_option("--step-timeout", run.stepTimeout, "seconds a step may take before its plugin counts as hung")
         ->type_name("SECONDS")
-        ->check(CLI::PositiveNumber.description(""));
+        ->check(CLI::PositiveNumber.description(""))
+        ->capture_default_str();
     // A child process that plays one file for its parent and reports on the pipe given (see isolated_run.h).
     intptr_t reportChannel = -1;
     runCommand->add_option(kReportOption, reportChannel)->group("");
