@@ -12,11 +12,16 @@
 namespace Zarvo {
 namespace {
 
-// Arrays and objects may nest this deep; the reader recurses once per level, so deeper input is refused.
+// Arrays and objects may nest this deep; the handler keeps each open one in a fixed array, so deeper input is
+// refused.
 constexpr size_t kMaxJsonDepth = 512;
 
-// Room for the reader's stack before it needs the heap.
+// Room for the reader's stack (strings being read, and a few bytes per open array or object) before it needs the
+// heap.
 constexpr size_t kReaderStackBuffer = 1024;
+
+// The reader's stack takes the heap in pieces of at least this size.
+constexpr size_t kReaderHeapChunk = 64 * 1024;
 
 // Texts up to this size are copied to the stack before parsing, longer ones to the heap.
 constexpr size_t kStackCopyLimit = 256;
@@ -41,6 +46,14 @@ public:
 private:
     char small_[kStackCopyLimit];
     char* text_;
+};
+
+// The heap beneath the reader's stack, once its buffer is full: the runtime's counted allocation. The pool only
+// takes pieces from it and gives them back.
+class CountedReaderHeap {
+public:
+    void* Malloc(size_t size) { return size == 0 ? nullptr : Allocate(size); }
+    static void Free(void* block) { Release(block); }
 };
 
 // The reader's strings are NUL-terminated and hold a NUL before their end only when it came from a \\u0000 escape:
@@ -159,19 +172,27 @@ BindingResult ParseJson(std::string_view text) {
     // The reader's stack (strings being read, and the nesting) starts in a buffer here: a small text allocates
     // nothing for it.
     alignas(std::max_align_t) char stackBuffer[kReaderStackBuffer];
-    rapidjson::MemoryPoolAllocator<> stackAllocator(stackBuffer, sizeof stackBuffer);
-    rapidjson::GenericReader<rapidjson::UTF8<>, rapidjson::UTF8<>, rapidjson::MemoryPoolAllocator<>> reader(
-        &stackAllocator);
-    rapidjson::ParseResult parsed = reader.Parse(stream, handler);
-    if (parsed || parsed.Code() == rapidjson::kParseErrorDocumentEmpty) {
+    CountedReaderHeap heap;
+    using StackAllocator = rapidjson::MemoryPoolAllocator<CountedReaderHeap>;
+    StackAllocator stackAllocator(stackBuffer, sizeof stackBuffer, kReaderHeapChunk, &heap);
+    rapidjson::GenericReader<rapidjson::UTF8<>, rapidjson::UTF8<>, StackAllocator> reader(&stackAllocator);
+    // The iterative parse keeps the nesting on the reader's stack, not the thread's: the core's threads may be small.
+    rapidjson::ParseResult parsed = reader.Parse<rapidjson::kParseIterativeFlag>(stream, handler);
+    auto offset = static_cast<uint32_t>(parsed.Offset());
+    rapidjson::ParseErrorCode code = parsed.Code();
+    if (code == rapidjson::kParseErrorDocumentEmpty && copy.CStr()[offset] != '\0') {
+        // A text that starts with "]", "}", "," or ":" is no empty document but an invalid value there.
+        code = rapidjson::kParseErrorValueInvalid;
+    }
+    if (parsed || code == rapidjson::kParseErrorDocumentEmpty) {
         if (!parsed) result.value.Clear();
         return result;
     }
-    auto offset = static_cast<uint32_t>(parsed.Offset());
+    // A refused level is reported past its "[" or "{".
     result.SetError(handler.TooDeep()
                         ? FormatString("Error: Arrays and objects nest deeper than %1 levels at offset %2.",
-                                       static_cast<uint32_t>(kMaxJsonDepth), offset)
-                        : FormatString("Error: %s at offset %u.", ErrorText(parsed.Code()), offset));
+                                       static_cast<uint32_t>(kMaxJsonDepth), offset + 1)
+                        : FormatString("Error: %s at offset %u.", ErrorText(code), offset));
     return result;
 }
 
