@@ -69,6 +69,20 @@ int WrongCommandLine(const std::string& message, std::string_view command) {
     return kWrongCommandLine;
 }
 
+// A number of seconds within a day, from a millisecond (or 0 where zero is allowed: no limit). The bounds keep the
+// time in the clocks' range, and CLI11's own message would print the largest double.
+CLI::Validator Seconds(bool zeroAllowed) {
+    return CLI::Validator(
+        [zeroAllowed](const std::string& value) -> std::string {
+            double seconds = 0;
+            const bool number = CLI::detail::lexical_cast(value, seconds);
+            if (number && ((zeroAllowed && seconds == 0) || (seconds >= 0.001 && seconds <= 86400))) return {};
+            return std::string("it is a number of seconds from 0.001 to 86400") + (zeroAllowed ? ", or 0" : "") +
+                   ", not " + value;
+        },
+        "");
+}
+
 void AddPluginOption(CLI::App& command, std::vector<std::string>& plugins) {
     command.add_option("--plugin", plugins, "a plugin library to load; may be given more than once")
         ->type_name("PATH")
@@ -118,7 +132,7 @@ int main(int argc, char** argv) {
     runCommand
         ->add_option("--step-timeout", run.stepTimeout, "seconds a step may take before its plugin counts as hung")
         ->type_name("SECONDS")
-        ->check(CLI::PositiveNumber.description(""))
+        ->check(Seconds(false))
         ->capture_default_str();
     // A child process that plays one file for its parent and reports on the pipe given (see isolated_run.h).
     intptr_t reportChannel = -1;
@@ -148,15 +162,15 @@ int main(int argc, char** argv) {
     serveCommand
         ->add_option("--call-timeout", callTimeout, "seconds a plugin may take to return from a call; 0: no limit")
         ->type_name("SECONDS")
-        ->check(CLI::NonNegativeNumber.description(""))
+        ->check(Seconds(true))
         ->capture_default_str();
     serveCommand->add_option("--request-timeout", requestTimeout, "seconds a request may take to arrive")
         ->type_name("SECONDS")
-        ->check(CLI::PositiveNumber.description(""))
+        ->check(Seconds(false))
         ->capture_default_str();
     serveCommand->add_option("--idle-timeout", idleTimeout, "seconds a kept-alive connection may wait for a request")
         ->type_name("SECONDS")
-        ->check(CLI::PositiveNumber.description(""))
+        ->check(Seconds(false))
         ->capture_default_str();
     // A request record counts its body's bytes in 32 bits (and size_t may have no more).
     serveCommand->add_option("--max-body", serve.limits.bodyBytes, "bytes of a request's body")

@@ -249,12 +249,15 @@ bool WriteReport(intptr_t channel, std::string_view text) {
     return true;
 }
 
+// A named function: the filter is called as WINAPI (stdcall on 32-bit Windows), which a lambda's pointer is not.
+static LONG WINAPI EndProcessWithFaultCode(EXCEPTION_POINTERS* fault) {
+    TerminateProcess(GetCurrentProcess(), fault->ExceptionRecord->ExceptionCode);
+    return EXCEPTION_EXECUTE_HANDLER;
+}
+
 void EndProcessOnFault() {
     SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOGPFAULTERRORBOX | SEM_NOOPENFILEERRORBOX);
-    SetUnhandledExceptionFilter([](EXCEPTION_POINTERS* fault) -> LONG {
-        TerminateProcess(GetCurrentProcess(), fault->ExceptionRecord->ExceptionCode);
-        return EXCEPTION_EXECUTE_HANDLER;
-    });
+    SetUnhandledExceptionFilter(EndProcessWithFaultCode);
 }
 
 }  // namespace Zarvo::Platform

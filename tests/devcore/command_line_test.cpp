@@ -29,6 +29,21 @@ TEST(CommandLine, EachCommandHasItsHelpAndEveryFaultExitsWith2) {
         // An argument reaches the program as given: blanks, quotes and backslashes (the last before the end).
         {"run " + scenario + R"( --color 'x "y" z\"w\')", 2,
          R"(devcore: --color: it is auto, always or never, not x "y" z\"w\)" "\n"},
+        // Timeouts are seconds within a day: no overflow of the clocks, no timeout rounded to none.
+        {"run " + scenario + " --step-timeout=abc", 2,
+         "devcore: --step-timeout: it is a number of seconds from 0.001 to 86400, not abc\n"},
+        {"run " + scenario + " --step-timeout 1e300", 2,
+         "devcore: --step-timeout: it is a number of seconds from 0.001 to 86400, not 1e300\n"},
+        {"run " + scenario + " --step-timeout nan", 2, "devcore: --step-timeout: it is a number of seconds"},
+        {"run " + scenario + " --step-timeout 0", 2, "devcore: --step-timeout: it is a number of seconds"},
+        // (a plugin that cannot be read stops serve, should its timeout pass)
+        {"serve --port 0 --plugin=" + scratch / "missing.so" + " --call-timeout 86401", 2,
+         "devcore: --call-timeout: it is a number of seconds from 0.001 to 86400, or 0, not 86401\n"},
+        {"serve --port 0 --plugin=" + scratch / "missing.so" + " --request-timeout=0.0001", 2,
+         "devcore: --request-timeout: it is a number of seconds"},
+        {"serve --port 0 --plugin=" + scratch / "missing.so" + " --idle-timeout=inf", 2,
+         "devcore: --idle-timeout: it is a number of seconds"},
+        {"run " + scenario + " --step-timeout=86400 --plugin=" + kLevelUpLibrary, 0, "PASS " + scenario},
         {"run " + scratch / "missing.yaml", 2,
          "devcore: cannot read " + scratch / "missing.yaml" + ": No such file or directory\n"},
         {"run " + scenario + " --plugin=" + scratch / "missing.so", 2,
