@@ -37,6 +37,22 @@ void InternTable::Forget() noexcept {
     }
 }
 
+bool InternTable::KeepRecordsUnreferenced(size_t limit) noexcept {
+    if (count_ > limit) return false;
+    for (size_t slot = 0; slot < capacity_; ++slot) {
+        if (Holds(slots_[slot])) slots_[slot].record->refCount = 0;
+    }
+    return true;
+}
+
+size_t InternTable::Count() const noexcept {
+    size_t referenced = 0;
+    for (size_t slot = 0; slot < capacity_; ++slot) {
+        if (Holds(slots_[slot]) && slots_[slot].record->refCount != 0) ++referenced;
+    }
+    return referenced;
+}
+
 // After four billion stamps the guesses' own stamps could come back: they are all cleared instead.
 void InternTable::Restamp() noexcept {
     if (++stamp_ != 0) return;
@@ -132,7 +148,8 @@ InternedString* InternTable::Find(std::string_view text) const noexcept {
     uint32_t hash = SlotHash(text);
     size_t mask = capacity_ - 1;
     for (size_t slot = hash & mask; Holds(slots_[slot]); slot = (slot + 1) & mask) {
-        if (slots_[slot].hash == hash && slots_[slot].record->Is(text)) return slots_[slot].record;
+        if (slots_[slot].hash == hash && slots_[slot].record->Is(text))
+            return slots_[slot].record->refCount != 0 ? slots_[slot].record : nullptr;
     }
     return nullptr;
 }

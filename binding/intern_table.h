@@ -1,4 +1,5 @@
-// The strings of one tree: each distinct text is stored once and counted by the nodes and keys that hold it.
+// The strings of one tree: each distinct text is stored once and counted by the nodes and keys that hold it. A
+// context kept for the next tree may keep the records of the tree before, unreferenced, for the next one to take up.
 #pragma once
 
 #include <cstddef>
@@ -33,6 +34,10 @@ public:
     void Release(InternedString* record) noexcept;
     // Drops every record at once, for a pool that has just freed all its blocks.
     void Forget() noexcept;
+    // For a tree that goes while its context stays for the next one: when the table holds at most `limit` records,
+    // keeps them all, unreferenced, for the next tree to take up again, and returns true. A kept record that the
+    // next tree does not use stays until the table is forgotten.
+    bool KeepRecordsUnreferenced(size_t limit) noexcept;
 
     // Interns the key of a structure's member at this position (in the order the members came): the key interned
     // last at the same position is tried first, as records of the same kind bring their keys in the same order.
@@ -47,8 +52,10 @@ public:
         return guess.record;
     }
 
+    // The record of a text some node or key holds, or null.
     InternedString* Find(std::string_view text) const noexcept;
-    size_t Count() const noexcept { return count_; }
+    // The records some node or key holds. A walk over the table: for checks, not for speed.
+    size_t Count() const noexcept;
     // Shared by every tree, never counted, never freed, never written.
     static InternedString* EmptyRecord() noexcept { return &emptyRecord_.record; }
 
