@@ -2,44 +2,15 @@
 
 #include <cstring>
 #include <new>
-#include <vector>
 
 #include "binding/registry.h"
+#include "formats/pending_list.h"
 #include "platform/allocation.h"
 
 namespace Zarvo {
 namespace {
 
 using Kind = BindingProperty::Kind;
-
-// A last-in first-out list that keeps its first items in place and only the ones past them on the heap: the trees
-// of most responses and events are written without a list of their own on the heap, and a tree of any depth or
-// breadth still is.
-template <class Item, size_t InPlace>
-class PendingList {
-public:
-    void Push(const Item& item) {
-        if (spilled_.empty() && count_ < InPlace) items_[count_++] = item;
-        else spilled_.push_back(item);
-    }
-    bool Pop(Item& item) {
-        if (!spilled_.empty()) {
-            item = spilled_.back();
-            spilled_.pop_back();
-            return true;
-        }
-        if (count_ == 0) return false;
-        item = items_[--count_];
-        return true;
-    }
-
-private:
-    Item items_[InPlace];
-    size_t count_ = 0;
-    std::vector<Item, RuntimeAllocator<Item>> spilled_;
-};
-
-constexpr size_t kInPlaceItems = 64;
 
 // Kinds written without storage of their own.
 bool IsScalar(Kind kind) noexcept { return kind < Kind::String; }
@@ -86,7 +57,7 @@ void PlanLeaf(BlockPlan& plan, const BindingProperty& node, const BindingRegistr
 
 BlockPlan Plan(const BindingProperty& root, const BindingRegistry* registry) {
     BlockPlan plan;
-    PendingList<const BindingProperty*, kInPlaceItems> pending;
+    PendingList<const BindingProperty*> pending;
     pending.Push(&root);
     for (const BindingProperty* node; pending.Pop(node);) {
         if (node->GetKind() == Kind::Collection) {
@@ -226,7 +197,7 @@ private:
     char* records_;
     char* texts_;
     const BindingRegistry* registry_;
-    PendingList<Pending, kInPlaceItems> pending_;
+    PendingList<Pending> pending_;
 };
 
 }  // namespace
