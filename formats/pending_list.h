@@ -15,8 +15,8 @@ template <class Item, size_t InPlace = 64>
 class PendingList {
 public:
     void Push(const Item& item) {
-        if (spilled_.empty() && count_ < InPlace) items_[count_++] = item;
-        else spilled_.push_back(item);
+        if (count_ < InPlace && spilled_.empty()) [[likely]] items_[count_++] = item;
+        else Spill(item);
     }
     bool Pop(Item& item) {
         if (!spilled_.empty()) {
@@ -30,6 +30,8 @@ public:
     }
 
 private:
+    [[gnu::noinline]] void Spill(const Item& item) { spilled_.push_back(item); }
+
     Item items_[InPlace];
     size_t count_ = 0;
     std::vector<Item, RuntimeAllocator<Item>> spilled_;
