@@ -30,6 +30,7 @@ void InternTable::Forget() noexcept {
         capacity_ = InlineCapacity;
     }
     count_ = 0;
+    epoch_ = 0;
     Restamp();
     if (++generation_ == 0) {  // after four billion trees: the slots' own generations could come back
         std::memset(static_cast<void*>(inlineSlots_), 0, sizeof inlineSlots_);
@@ -37,18 +38,17 @@ void InternTable::Forget() noexcept {
     }
 }
 
+// After four billion epochs a record's own epoch could come back with a stale count: the table is forgotten instead.
 bool InternTable::KeepRecordsUnreferenced(size_t limit) noexcept {
-    if (count_ > limit) return false;
-    for (size_t slot = 0; slot < capacity_; ++slot) {
-        if (Holds(slots_[slot])) slots_[slot].record->refCount = 0;
-    }
+    if (count_ > limit || epoch_ == UINT32_MAX) return false;
+    ++epoch_;
     return true;
 }
 
 size_t InternTable::Count() const noexcept {
     size_t referenced = 0;
     for (size_t slot = 0; slot < capacity_; ++slot) {
-        if (Holds(slots_[slot]) && slots_[slot].record->refCount != 0) ++referenced;
+        if (Holds(slots_[slot]) && Referenced(slots_[slot].record)) ++referenced;
     }
     return referenced;
 }
@@ -99,7 +99,7 @@ InternedString* InternTable::Lookup(std::string_view text, uint32_t& cached) {
         if (slots_[slot].hash == hash && slots_[slot].record->Is(text)) break;
     }
     if (Holds(slots_[slot])) {
-        ++slots_[slot].record->refCount;
+        Take(slots_[slot].record);
     } else {
         if (count_ + 1 > capacity_ / 2) {  // short probe runs matter more than the slots' memory
             Grow();
@@ -114,7 +114,7 @@ InternedString* InternTable::Lookup(std::string_view text, uint32_t& cached) {
 }
 
 InternedString* InternTable::NewRecord(std::string_view text) {
-    auto* record = new (pool_.Allocate(RecordSize(text.size()))) InternedString{1, text.size()};
+    auto* record = new (pool_.Allocate(RecordSize(text.size()))) InternedString{1, epoch_, text.size()};
     char* copy = reinterpret_cast<char*>(record + 1);
     std::memcpy(copy, text.data(), text.size());
     copy[text.size()] = '\0';
@@ -149,7 +149,7 @@ InternedString* InternTable::Find(std::string_view text) const noexcept {
     size_t mask = capacity_ - 1;
     for (size_t slot = hash & mask; Holds(slots_[slot]); slot = (slot + 1) & mask) {
         if (slots_[slot].hash == hash && slots_[slot].record->Is(text))
-            return slots_[slot].record->refCount != 0 ? slots_[slot].record : nullptr;
+            return Referenced(slots_[slot].record) ? slots_[slot].record : nullptr;
     }
     return nullptr;
 }

@@ -24,7 +24,7 @@ public:
         uint32_t& cached = cache_[CacheIndex(text)];
         const Slot& slot = slots_[cached & (capacity_ - 1)];
         if (Holds(slot) && slot.record->Is(text)) {
-            ++slot.record->refCount;
+            Take(slot.record);
             return slot.record;
         }
         return Lookup(text, cached);
@@ -45,7 +45,7 @@ public:
         if (position >= KeyGuessCount) return Intern(text);
         KeyGuess& guess = keyGuesses_[position];
         if (guess.stamp == stamp_ && guess.record->Is(text)) {
-            ++guess.record->refCount;
+            if (guess.record != EmptyRecord()) Take(guess.record);
             return guess.record;
         }
         guess = {Intern(text), stamp_};
@@ -76,6 +76,19 @@ private:
     };
     static_assert(offsetof(EmptyRecordStorage, text) == sizeof(InternedString));
     static constinit inline EmptyRecordStorage emptyRecord_{};
+
+    // One more reference, the first of this epoch for a record kept from the tree before.
+    void Take(InternedString* record) const noexcept {
+        if (record->epoch == epoch_) {
+            ++record->refCount;
+        } else {
+            record->epoch = epoch_;
+            record->refCount = 1;
+        }
+    }
+    bool Referenced(const InternedString* record) const noexcept {
+        return record->epoch == epoch_ && record->refCount != 0;
+    }
 
     // A place in the cache for the text, from its length and its first and last eight bytes. Unseeded and cheap:
     // texts that share a place only miss the cache.
@@ -116,6 +129,7 @@ private:
     size_t capacity_ = InlineCapacity;  // a power of two
     size_t count_ = 0;
     uint32_t generation_ = 1;  // never 0, the generation of a cleared slot
+    uint32_t epoch_ = 0;       // of the tree the table serves now
     Slot inlineSlots_[InlineCapacity] = {};  // small trees need no slot array of their own
     // The slots where texts were last found, by a cheap hash of the text: the keys of many records and the values
     // they repeat are found here without the table's hash. Slots, not records, so that an entry never points at a

@@ -26,6 +26,9 @@ class BindingProperty;
 // block, NUL-terminated, so that a record is one allocation whatever its length.
 struct InternedString {
     uint32_t refCount;
+    // The count is the references of the tree whose epoch this is: a context kept for the next tree keeps its
+    // records, and moving to the next epoch leaves them all unreferenced at once.
+    uint32_t epoch;
     size_t size;
 
     const char* CStr() const noexcept { return reinterpret_cast<const char*>(this + 1); }
