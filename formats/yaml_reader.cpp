@@ -30,6 +30,9 @@ constexpr size_t kMaxYamlDepth = 512;
 constexpr size_t kAliasNodesPerInputByte = 16;
 constexpr size_t kMinAliasBudget = 4096;
 
+// Open nodes the reader makes room for at once: most documents nest no deeper.
+constexpr size_t kReservedFrames = 16;
+
 size_t AliasBudget(std::string_view text) { return std::max(kMinAliasBudget, text.size() * kAliasNodesPerInputByte); }
 
 bool Equals(const yaml_char_t* text, const char* expected) {
@@ -71,6 +74,7 @@ public:
         yaml_parser_initialize(&parser_);
         yaml_parser_set_encoding(&parser_, YAML_UTF8_ENCODING);
         yaml_parser_set_input_string(&parser_, reinterpret_cast<const unsigned char*>(text.data()), text.size());
+        frames_.reserve(kReservedFrames);
         ResetToRoot();
     }
     ~YamlReader() { yaml_parser_delete(&parser_); }
@@ -109,8 +113,8 @@ private:
     };
 
     void ResetToRoot() {
-        frames_.assign(1, {&result_.value, {}});
-        path_.assign(1, {false, 0, {}});
+        frames_.clear();
+        frames_.push_back({&result_.value, {}});
         hasPendingKey_ = false;
     }
 
@@ -125,25 +129,37 @@ private:
 
     BindingProperty& Target() { return *frames_.back().node; }
 
-    void Push(BindingProperty& node, Step step) {
-        frames_.push_back({&node, {}});
-        path_.push_back(std::move(step));
-    }
-    void Pop() {
-        frames_.pop_back();
-        path_.pop_back();
+    void Push(BindingProperty& node) { frames_.push_back({&node, {}}); }
+    void Pop() { frames_.pop_back(); }
+
+    // The way from the root to the current node, worked out from the open nodes when an anchor needs it: an element
+    // lies at its offset among its sequence's elements, a value under the key of the member that holds it.
+    std::vector<Step> CurrentPath() const {
+        std::vector<Step> path(1, Step{false, 0, {}});
+        for (size_t i = 1; i < frames_.size(); ++i) {
+            const BindingProperty& parent = *frames_[i - 1].node;
+            const BindingProperty* node = frames_[i].node;
+            if (parent.GetKind() == BindingProperty::Kind::Collection) {
+                path.push_back({false, static_cast<size_t>(node - parent.Elements().data()), {}});
+                continue;
+            }
+            for (const auto& [key, child] : parent.Members()) {
+                if (&child != node) continue;
+                path.push_back({true, 0, std::string(key.View())});
+                break;
+            }
+        }
+        return path;
     }
 
     // Every node event first descends into a new element of an open sequence or the value of a pending key.
     void Descend(const yaml_event_t& event) {
         BindingProperty& target = Target();
         if (target.GetKind() == BindingProperty::Kind::Collection && event.type != YAML_SEQUENCE_END_EVENT) {
-            size_t index = target.Size();
-            Push(target.Element(index), {false, index, {}});
+            Push(target.Element(target.Size()));
         } else if (target.GetKind() == BindingProperty::Kind::Structure && hasPendingKey_) {
             hasPendingKey_ = false;
-            BindingProperty& child = target.ChildForWrite(pendingKey_);
-            Push(child, {true, 0, std::move(pendingKey_)});
+            Push(target.ChildForWrite(pendingKey_));
         }
     }
 
@@ -159,7 +175,7 @@ private:
 
     bool DefineNodeAnchor(const yaml_char_t* name, const yaml_event_t& event) {
         if (!name) return true;
-        if (!DefineAnchor(name, {false, {}, path_}, event)) return false;
+        if (!DefineAnchor(name, {false, {}, CurrentPath()}, event)) return false;
         frames_.back().anchor = reinterpret_cast<const char*>(name);
         return true;
     }
@@ -320,7 +336,6 @@ private:
     BindingResult& result_;
     yaml_parser_t parser_;
     std::vector<Frame> frames_;
-    std::vector<Step> path_;
     std::string pendingKey_;
     bool hasPendingKey_ = false;
     // Sequences and mappings started and not yet ended.
