@@ -31,6 +31,7 @@ void InternTable::Forget() noexcept {
     }
     count_ = 0;
     epoch_ = 0;
+    loneRecords_ = 0;
     Restamp();
     if (++generation_ == 0) {  // after four billion trees: the slots' own generations could come back
         std::memset(static_cast<void*>(inlineSlots_), 0, sizeof inlineSlots_);
@@ -39,8 +40,9 @@ void InternTable::Forget() noexcept {
 }
 
 // After four billion epochs a record's own epoch could come back with a stale count: the table is forgotten instead.
+// Records of their own in the pool's pages would stay there unknown: with any still held, the table is forgotten too.
 bool InternTable::KeepRecordsUnreferenced(size_t limit) noexcept {
-    if (count_ > limit || epoch_ == UINT32_MAX) return false;
+    if (count_ > limit || loneRecords_ != 0 || epoch_ + 1 == LoneEpoch) return false;
     ++epoch_;
     return true;
 }
@@ -121,12 +123,26 @@ InternedString* InternTable::NewRecord(std::string_view text) {
     return record;
 }
 
+InternedString* InternTable::NewLoneRecord(std::string_view text) {
+    auto* record = new (pool_.Allocate(RecordSize(text.size()))) InternedString{1, LoneEpoch, text.size()};
+    char* copy = reinterpret_cast<char*>(record + 1);
+    std::memcpy(copy, text.data(), text.size());
+    copy[text.size()] = '\0';
+    ++loneRecords_;
+    return record;
+}
+
 void InternTable::Retain(InternedString* record) noexcept {
     if (record != EmptyRecord()) ++record->refCount;
 }
 
 void InternTable::Release(InternedString* record) noexcept {
     if (record == EmptyRecord() || --record->refCount != 0) return;
+    if (record->epoch == LoneEpoch) {
+        --loneRecords_;
+        pool_.Release(record, RecordSize(record->size));
+        return;
+    }
     // Backward-shift deletion keeps every remaining record reachable from its home slot.
     size_t mask = capacity_ - 1;
     size_t hole = SlotOf(record);

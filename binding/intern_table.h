@@ -29,6 +29,11 @@ public:
         }
         return Lookup(text, cached);
     }
+    // The record of a text no key holds: interned as any other when short. A long text, seldom repeated and the
+    // costliest to hash, gets a record of its own that the table does not know, shared only by copies of its node.
+    InternedString* ValueRecord(std::string_view text) {
+        return text.size() < LongTextSize ? Intern(text) : NewLoneRecord(text);
+    }
     static void Retain(InternedString* record) noexcept;
     // Drops one reference; the record goes away with its last one.
     void Release(InternedString* record) noexcept;
@@ -54,6 +59,8 @@ public:
 
     // The record of a text some node or key holds, or null.
     InternedString* Find(std::string_view text) const noexcept;
+    // Value texts of this many bytes or more get records of their own.
+    static constexpr size_t LongTextSize = 128;
     // The records some node or key holds. A walk over the table: for checks, not for speed.
     size_t Count() const noexcept;
     // Shared by every tree, never counted, never freed, never written.
@@ -122,6 +129,10 @@ private:
     size_t SlotOf(const InternedString* record) const noexcept;
     void Grow();
     InternedString* NewRecord(std::string_view text);
+    InternedString* NewLoneRecord(std::string_view text);
+
+    // The epoch of records of their own; the table's epoch stays below it.
+    static constexpr uint32_t LoneEpoch = UINT32_MAX;
 
     SmallBlockPool& pool_;
     uint64_t seed_;
@@ -130,6 +141,7 @@ private:
     size_t count_ = 0;
     uint32_t generation_ = 1;  // never 0, the generation of a cleared slot
     uint32_t epoch_ = 0;       // of the tree the table serves now
+    size_t loneRecords_ = 0;   // records of their own still held
     Slot inlineSlots_[InlineCapacity] = {};  // small trees need no slot array of their own
     // The slots where texts were last found, by a cheap hash of the text: the keys of many records and the values
     // they repeat are found here without the table's hash. Slots, not records, so that an entry never points at a

@@ -187,7 +187,8 @@ private:
     // Builds a deep copy of other in this node, which is Empty.
     void CopyFrom(const BindingProperty& other);
     void CopyLeaf(const BindingProperty& other);
-    InternedString* CopyString(InternedString* record, const PropertyContext* from);
+    // A key's text is interned in this tree; a value's as SetString would hold it.
+    InternedString* CopyString(InternedString* record, const PropertyContext* from, bool key);
     // Takes over the value of a node of the same context; this node is Empty, the source is left Empty.
     void AdoptFrom(BindingProperty& source) noexcept;
     // Releases a Collection or Structure and everything beneath it without recursion.
