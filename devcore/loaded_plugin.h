@@ -29,6 +29,8 @@ struct TestCore::LoadedPlugin {
     std::vector<Route> routes;
     bool hasLiveBytesBeforeInit = false;
     uint64_t liveBytesBeforeInit = 0;
+    // Why the core no longer calls this plugin (it did not return from a call, say); empty while it does.
+    std::string setAside;
 };
 
 template <class Code>

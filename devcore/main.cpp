@@ -1,11 +1,15 @@
 // The devcore program: its command line, read with CLI11, and the commands it starts.
 #include <CLI/CLI.hpp>
 
+#include <chrono>
+#include <cstdint>
+#include <cmath>
 #include <iostream>
 #include <string>
 #include <string_view>
 
 #include "devcore/input_files.h"
+#include "devcore/isolated_run.h"
 #include "devcore/run_command.h"
 #include "devcore/serve.h"
 #include "devcore/terminal_colour.h"
@@ -20,15 +24,19 @@ constexpr const char* kRunHelp =
     "Each scenario file is played with a fresh core around the plugin libraries: those the scenario names under\n"
     "plugins: (relative to the file) and those given with --plugin (relative to the current folder). A folder\n"
     "stands for its *.yaml and *.yml files, sorted by name. Every file gets a PASS or FAIL line; a failed\n"
-    "expectation is shown as expected against got.\n"
+    "expectation is shown as expected against got, a plugin's breach of the contract by a sentence that names the\n"
+    "plugin. Each file is played in a process of its own: a plugin that crashes, aborts or takes longer than\n"
+    "--step-timeout over one step fails its scenario, and the run goes on with the next file.\n"
     "\n"
     "Exit status: 0 when every scenario passed, 1 when one failed or could not be played, 2 for a wrong command\n"
     "line or an input that cannot be read.";
 
 constexpr const char* kServeHelp =
-    "The plugins' routes are served over HTTP on 127.0.0.1, and the events they send at /events. On any other\n"
-    "path the core's store plays the other plugins: PUT stores a resource (Create, then Update), POST stores it\n"
-    "with a Create, DELETE removes it, GET reads it. Ctrl-C stops the server.\n"
+    "The plugins' routes are served over HTTP on 127.0.0.1, their catalogue at / and the events they send at\n"
+    "/events. On any other path the core's store plays the other plugins: PUT stores a resource (Create, then\n"
+    "Update), POST stores it with a Create, DELETE removes it, GET reads it; values are JSON, YAML or MessagePack\n"
+    "by Content-Type. A plugin that does not return within --call-timeout is set aside: its routes answer 503.\n"
+    "Ctrl-C stops the server; a second Ctrl-C ends it at once.\n"
     "\n"
     "Exit status: 0 after Ctrl-C, 1 when a plugin does not load or the port cannot be used, 2 for a wrong\n"
     "command line or a plugin library that cannot be read.";
@@ -87,6 +95,14 @@ int main(int argc, char** argv) {
                            : "it is auto, always or never, not " + value;
             },
             ""));
+    runCommand
+        ->add_option("--step-timeout", run.stepTimeout,
+                     "seconds a step may take before its plugin counts as hung (default 5)")
+        ->type_name("SECONDS")
+        ->check(CLI::PositiveNumber.description(""));
+    // A child process that plays one file for its parent and reports on the pipe given (see isolated_run.h).
+    intptr_t reportChannel = -1;
+    runCommand->add_option(kReportOption, reportChannel)->group("");
 
     ServeOptions serve;
     CLI::App* serveCommand = app.add_subcommand("serve", "serve the plugins' routes and a resource store over HTTP");
@@ -97,6 +113,36 @@ int main(int argc, char** argv) {
         ->required();
     AddPluginOption(*serveCommand, serve.plugins);
     serveCommand->add_flag("-v,--verbose", serve.verbose, "tell the story of every request on the output");
+    const auto seconds = [](std::chrono::milliseconds time) { return static_cast<double>(time.count()) / 1000; };
+    double callTimeout = seconds(serve.callTimeout);
+    double requestTimeout = seconds(serve.limits.requestTimeout);
+    double idleTimeout = seconds(serve.limits.idleTimeout);
+    serveCommand
+        ->add_option("--call-timeout", callTimeout, "seconds a plugin may take to return from a call; 0: no limit")
+        ->type_name("SECONDS")
+        ->check(CLI::NonNegativeNumber.description(""))
+        ->capture_default_str();
+    serveCommand->add_option("--request-timeout", requestTimeout, "seconds a request may take to arrive")
+        ->type_name("SECONDS")
+        ->check(CLI::PositiveNumber.description(""))
+        ->capture_default_str();
+    serveCommand->add_option("--idle-timeout", idleTimeout, "seconds a kept-alive connection may wait for a request")
+        ->type_name("SECONDS")
+        ->check(CLI::PositiveNumber.description(""))
+        ->capture_default_str();
+    // A request record counts its body's bytes in 32 bits (and size_t may have no more).
+    serveCommand->add_option("--max-body", serve.limits.bodyBytes, "bytes of a request's body")
+        ->type_name("BYTES")
+        ->check(CLI::Range(size_t{0}, size_t{UINT32_MAX}).description(""))
+        ->capture_default_str();
+    serveCommand->add_option("--max-connections", serve.limits.connections, "connections open at once")
+        ->type_name("N")
+        ->check(CLI::Range(1, 100000).description(""))
+        ->capture_default_str();
+    serveCommand->add_option("--max-event-readers", serve.limits.eventReaders, "readers of /events at once")
+        ->type_name("N")
+        ->check(CLI::Range(1, 100000).description(""))
+        ->capture_default_str();
 
     // CLI11 would take an unknown command for a stray argument; it is named as what it is.
     const auto isCommand = [&](const CLI::App* command) { return command->check_name(argv[1]); };
@@ -120,8 +166,13 @@ int main(int argc, char** argv) {
         run.colour = UseColour(colour == "always" ? ColourChoice::Always
                                 : colour == "never"  ? ColourChoice::Never
                                                      : ColourChoice::Auto);
+        if (reportChannel >= 0) return RunAsChild(run, reportChannel, std::cout);
         return RunScenarios(run, std::cout);
     }
     if (!CheckReadable(serve.plugins, error)) return UnreadableInput(error);
+    const auto milliseconds = [](double seconds) { return std::chrono::milliseconds(std::llround(seconds * 1000)); };
+    serve.callTimeout = milliseconds(callTimeout);
+    serve.limits.requestTimeout = milliseconds(requestTimeout);
+    serve.limits.idleTimeout = milliseconds(idleTimeout);
     return Serve(serve);
 }

@@ -12,6 +12,9 @@ unsigned HexDigit(char c) {
     return 16;
 }
 
+// "{+name}" and "{#name}" take any text but a line break, as "." does in the routes' regular-expression grammar.
+bool IsLineBreak(char c) { return c == '\n' || c == '\r'; }
+
 }  // namespace
 
 std::string PercentDecoded(std::string_view text) {
@@ -98,7 +101,7 @@ bool PathTemplate::Match(std::string_view path, size_t* capturedLength) const {
                     value = path.substr(p).starts_with(piece.literal) && at(p + piece.literal.size(), i + 1);
                     break;
                 case Piece::Kind::Segment: value = at(p, i + 1) || (p < n && path[p] != '/' && at(p + 1, i)); break;
-                case Piece::Kind::Any: value = at(p, i + 1) || (p < n && at(p + 1, i)); break;
+                case Piece::Kind::Any: value = at(p, i + 1) || (p < n && !IsLineBreak(path[p]) && at(p + 1, i)); break;
             }
             fits[p * stride + i] = value;
         }
@@ -114,7 +117,7 @@ bool PathTemplate::Match(std::string_view path, size_t* capturedLength) const {
             p += piece.literal.size();
             continue;
         }
-        size_t longest = piece.kind == Piece::Kind::Segment ? path.find('/', p) : n;
+        size_t longest = piece.kind == Piece::Kind::Segment ? path.find('/', p) : path.find_first_of("\n\r", p);
         if (longest == std::string_view::npos) longest = n;
         size_t end = longest;
         while (!at(end, i + 1)) --end;  // at(p, i) holds, so some end from p on fits

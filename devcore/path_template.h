@@ -1,5 +1,6 @@
 // A function's path template as the core matches request paths against it: "{name}" takes one path segment,
-// "{+name}" any text, "/" included, and "{#name}" the text after a "#"; every other byte stands for itself.
+// "{+name}" any text, "/" included but no line break, and "{#name}" such text after a "#"; every other byte stands
+// for itself.
 #pragma once
 
 #include <cstddef>

@@ -1,8 +1,10 @@
 // Calls of the loaded plugins' functions, by the core's user or by another plugin: routing by method and path
 // template, the request record as a core fills it, and the response read with the contract's checks and freed.
+#include <algorithm>
 #include <limits>
 
 #include "devcore/contract_bounds.h"
+#include "devcore/plugin_call_watch.h"
 #include "devcore/core_value_reader.h"
 #include "devcore/core_value_writer.h"
 #include "devcore/http_method.h"
@@ -61,6 +63,33 @@ const TestCore::Route* TestCore::FindRoute(uint32_t method, std::string_view met
         }
     }
     return taken;
+}
+
+std::vector<std::string> TestCore::MethodsServing(std::string_view path) const {
+    std::vector<std::string> methods;
+    for (const auto& plugin : plugins_) {
+        for (const Route& route : plugin->routes) {
+            if (!route.function.path.Match(path, nullptr)) continue;
+            const std::string name(route.function.method == kOtherMethod ? std::string_view(route.function.methodName)
+                                                                         : MethodName(route.function.method));
+            if (!name.empty() && std::find(methods.begin(), methods.end(), name) == methods.end())
+                methods.push_back(name);
+        }
+    }
+    return methods;
+}
+
+std::vector<ServedRoute> TestCore::Routes() const {
+    std::vector<ServedRoute> routes;
+    for (const auto& plugin : plugins_) {
+        for (const Route& route : plugin->routes) {
+            const std::string_view method = route.function.method == kOtherMethod
+                                                ? std::string_view(route.function.methodName)
+                                                : MethodName(route.function.method);
+            routes.push_back({plugin->name, method.empty() ? "*" : std::string(method), route.function.pathTemplate});
+        }
+    }
+    return routes;
 }
 
 bool TestCore::Serves(std::string_view path) const {
@@ -159,21 +188,32 @@ void TestCore::ReadResponse(const LoadedPlugin* plugin, const std::string& title
             }
         }
     }
-    if (response.streamRead && breaches.size() == breachesBefore) ReadStreamedBody(plugin, title, response, result);
+    auto failed = [&] {
+        return std::find_if(breaches.begin() + breachesBefore, breaches.end(), [](const ContractBreach& breach) {
+            return breach.severity == ContractBreach::Severity::Fail;
+        });
+    };
+    // A stream of a record that broke the contract is left alone: its callbacks may be as wrong.
+    if (response.streamRead && failed() == breaches.end()) ReadStreamedBody(plugin, title, response, result);
     result.status = result.recordStatus ? result.recordStatus : result.error.empty() ? 200 : 400;
-    for (size_t i = breachesBefore; i < breaches.size(); ++i)
-        if (breaches[i].severity == ContractBreach::Severity::Fail) {
-            result.breach = breaches[i].text;
-            result.status = result.recordStatus = 500;
-            result.error = result.breach;
-            result.value.Clear();
-            result.headers.clear();
-            break;
-        }
+    if (const auto breach = failed(); breach != breaches.end()) {
+        result.breach = breach->text;
+        result.status = result.recordStatus = 500;
+        result.error = result.breach;
+        result.value.Clear();
+        result.headers.clear();
+    }
 }
 
 CallResult TestCore::Dispatch(const Route& route, const PluginRequestRecord& record, const std::string& title) {
     const LoadedPlugin* plugin = route.plugin;
+    if (!plugin->setAside.empty()) {
+        CallResult result;
+        result.routed = true;
+        result.status = result.recordStatus = 503;
+        result.error = plugin->setAside;
+        return result;
+    }
     const size_t breachesBefore = breaches.size();
     PluginResponseRecord response{};
     CallResult result;
@@ -208,6 +248,7 @@ CallResult TestCore::Call(const CallRequest& request) {
         CallResult result;
         result.status = pathServed ? 405 : 404;
         result.error = pathServed ? "Method not allowed" : "Not found";
+        if (pathServed) result.allowed = MethodsServing(request.path);
         Tell("< " + CallResultForStory(result));
         return result;
     }
@@ -240,6 +281,7 @@ CallResult TestCore::Call(const CallRequest& request) {
 
 void KIV_CDECL TestCore::SendRequest(const PluginCoreApi* api, PluginResponseRecord* response,
                                      const PluginRequestRecord* request) {
+    const CoreEntryScope crossing;
     TestCore& core = From(api);
     const LoadedPlugin* sender = Table(api).plugin;
     Entry entry(core);
@@ -264,8 +306,9 @@ void KIV_CDECL TestCore::SendRequest(const PluginCoreApi* api, PluginResponseRec
         const std::optional<std::string_view> path = PlainText(record.path);
         const std::optional<std::string_view> methodName = PlainText(record.methodName);
         url = path.value_or("");
-        title = std::string(record.method == kOtherMethod ? methodName.value_or("") : MethodName(record.method)) + " " +
-                url;
+        const std::string_view shownMethod =
+            record.method == kOtherMethod ? methodName.value_or("") : MethodName(record.method);
+        title = shownMethod.empty() ? url : std::string(shownMethod) + " " + url;
         if (!path) {
             problem = record.path ? "has " + NoNul("a path") : "has no path";
         } else if (record.method == 0 || record.method > kOtherMethod) {
@@ -280,7 +323,7 @@ void KIV_CDECL TestCore::SendRequest(const PluginCoreApi* api, PluginResponseRec
                       (record.itemCount > kMaxPairs ? " argument items" : " header pairs") +
                       ", more than the core's bound of " + Grouped(kMaxPairs);
         } else if ((record.itemCount > 0 && !record.items) || (record.headerCount > 0 && !record.headers)) {
-            problem = std::string("counts ") + (record.items ? "header pairs" : "argument items") +
+            problem = std::string("counts ") + (record.itemCount > 0 && !record.items ? "argument items" : "header pairs") +
                       " but has no storage for them (a null pointer)";
         } else if (record.bodyLength > 0 && !record.body) {
             problem = "has a body of " + Grouped(record.bodyLength) + " bytes with a null pointer";
@@ -329,7 +372,8 @@ void KIV_CDECL TestCore::SendRequest(const PluginCoreApi* api, PluginResponseRec
         return;
     }
     CallResult result;
-    if (core.requestNesting_ == kMaxRequestNesting) {
+    const bool tooDeep = core.requestNesting_ == kMaxRequestNesting;
+    if (tooDeep) {
         const std::string text = who + "'s request " + title + " would nest requests between plugins " +
                                  std::to_string(kMaxRequestNesting + 1) + " deep; the core allows " +
                                  std::to_string(kMaxRequestNesting);
@@ -353,7 +397,7 @@ void KIV_CDECL TestCore::SendRequest(const PluginCoreApi* api, PluginResponseRec
     } else {
         answer += " " + ValueForStory(result.value, 160);
     }
-    core.Tell("  request " + title + " -> " + answer + " (from " + route->plugin->name + ")");
+    core.Tell("  request " + title + " -> " + answer + (tooDeep ? "" : " (from " + route->plugin->name + ")"));
 }
 
 }  // namespace Zarvo::DevCore

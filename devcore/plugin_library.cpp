@@ -156,6 +156,12 @@ bool TestCore::LiveBytes(const LoadedPlugin& plugin, const char* when, uint64_t&
 }
 
 void TestCore::Unload(LoadedPlugin& plugin) {
+    if (!plugin.setAside.empty()) {
+        // Its instance may still be running a call that never returned: it is neither destroyed nor closed.
+        std::erase_if(subscriptions, [&](const Subscription& s) { return s.pluginHandle == plugin.init.pluginHandle; });
+        Tell("  unload  " + plugin.name + " skipped: " + plugin.setAside);
+        return;
+    }
     RunPlugin(&plugin, plugin.name, "Destroy", [&] { plugin.entries.Destroy(plugin.instance); });
     // Callbacks left subscribed would point into a plugin that is no more; the core drops them.
     std::vector<std::string> left;
@@ -180,6 +186,15 @@ void TestCore::Unload(LoadedPlugin& plugin) {
                    Grouped(after) + ")");
     dlclose(plugin.library);
     Tell("  unload  " + plugin.name);
+}
+
+void TestCore::SetAside(std::string_view pluginName, std::string reason) {
+    for (const auto& plugin : plugins_) {
+        if (plugin->name != pluginName || !plugin->setAside.empty()) continue;
+        plugin->setAside = std::move(reason);
+        Tell("  aside   " + plugin->name + ": " + plugin->setAside);
+        return;
+    }
 }
 
 std::vector<std::string> TestCore::LoadedPlugins() const {

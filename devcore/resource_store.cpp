@@ -4,6 +4,7 @@
 
 #include "devcore/core_value_writer.h"
 #include "devcore/event_name.h"
+#include "devcore/plugin_call_watch.h"
 #include "devcore/story_text.h"
 #include "devcore/test_core.h"
 #include "formats/json_reader.h"
@@ -29,6 +30,7 @@ struct Stream {
 };
 
 uint8_t KIV_CDECL ReadStream(void* object, uint8_t* buffer, uint32_t* count, uint8_t* moreToCome) {
+    const CoreEntryScope crossing;
     auto& stream = *static_cast<Stream*>(object);
     const int read = stream.reads++;
     ++stream.core->streamReads;
@@ -49,6 +51,7 @@ uint8_t KIV_CDECL ReadStream(void* object, uint8_t* buffer, uint32_t* count, uin
 }
 
 void KIV_CDECL ReleaseStream(void* object) {
+    const CoreEntryScope crossing;
     auto* stream = static_cast<Stream*>(object);
     ++stream->core->streamsReleased;
     stream->core->calls.push_back("StreamRelease");
@@ -61,6 +64,7 @@ const char kNoText[] = "";
 
 // Frees what the core put in a response record it answered a plugin's request with.
 void KIV_CDECL FreeResponse(PluginResponseRecord* response) {
+    const CoreEntryScope crossing;
     ++freedResponses;
     FreeCoreValue(response->result);
     Release(response->errorText);
@@ -128,8 +132,15 @@ void TestCore::SetInvalidValue(std::string url, uint32_t kind) {
 void TestCore::Remove(const std::string& url) { resources_.erase(url); }
 
 void TestCore::Put(std::string uri, const BindingProperty& value, std::string_view eventType) {
+    Store("PUT", std::move(uri), value, eventType);
+}
+
+void TestCore::Post(std::string uri, const BindingProperty& value) { Store("POST", std::move(uri), value, "Create"); }
+
+void TestCore::Store(std::string_view method, std::string uri, const BindingProperty& value,
+                     std::string_view eventType) {
     Entry entry(*this);
-    Tell("> PUT " + uri + " " + ValueForStory(value));
+    Tell("> " + std::string(method) + " " + uri + " " + ValueForStory(value));
     if (eventType.empty()) eventType = IsStored(uri) ? "Update" : "Create";
     SetValue(uri, value);
     DeliverResourceEvent(uri, eventType, value);

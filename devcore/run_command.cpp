@@ -6,6 +6,7 @@
 #include <optional>
 #include <sstream>
 
+#include "devcore/isolated_run.h"
 #include "devcore/run_report.h"
 #include "devcore/scenario_player.h"
 #include "devcore/scenario_reader.h"
@@ -35,7 +36,8 @@ std::optional<size_t> StepsToPlay(const Scenario& scenario, const std::vector<st
 
 }  // namespace
 
-ScenarioRun RunScenarioFile(const std::string& file, const RunOptions& options, std::ostream& out) {
+ScenarioRun RunScenarioFile(const std::string& file, const RunOptions& options, std::ostream& out,
+                            const PlayOptions* heard) {
     ScenarioRun run;
     Scenario scenario;
     std::string error;
@@ -50,7 +52,7 @@ ScenarioRun RunScenarioFile(const std::string& file, const RunOptions& options, 
         return run;
     }
     run.stepsPlayed = *kept;
-    PlayOptions play;
+    PlayOptions play = heard ? *heard : PlayOptions{};
     play.plugins = options.plugins;
     play.steps = run.stepsPlayed;
     if (options.verbose) play.story = [&out](std::string_view line) { out << line << std::endl; };
@@ -71,7 +73,8 @@ int RunScenarios(const RunOptions& options, std::ostream& out) {
     const auto start = std::chrono::steady_clock::now();
     RunTally tally;
     for (const std::string& file : options.scenarios) {
-        const ScenarioRun run = RunScenarioFile(file, options, out);
+        const ScenarioRun run =
+            options.isolated ? RunFileInChild(file, options, out) : RunScenarioFile(file, options, out);
         tally.Count(run.outcome);
         if (run.outcome != ScenarioRun::Outcome::Deselected)
             out << PaintReport(run.report, options.colour) << ResultLine(file, run, options.colour) << std::flush;

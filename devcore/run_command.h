@@ -10,6 +10,8 @@
 
 namespace Zarvo::DevCore {
 
+struct PlayOptions;
+
 struct RunOptions {
     std::vector<std::string> scenarios;  // the scenario files, in the order they run
     std::vector<std::string> plugins;    // loaded after each scenario's own
@@ -18,6 +20,8 @@ struct RunOptions {
     std::vector<std::string> filters;
     bool verbose = false;                // tell the story of every step on the output
     bool colour = false;                 // colour the results with ANSI codes
+    double stepTimeout = 5;              // seconds a step, the loading or the unloading may take
+    bool isolated = true;                // play each file in a child process of its own
 };
 
 // What playing one scenario file came to. It is plain data, so that a file can be played in another process and
@@ -36,8 +40,10 @@ struct ScenarioRun {
     size_t failedStep = 0;  // 1-based, when an expectation was not met
 };
 
-// Reads and plays one scenario file with a fresh core. The story, when asked for, is told on `out` as it happens.
-ScenarioRun RunScenarioFile(const std::string& file, const RunOptions& options, std::ostream& out);
+// Reads and plays one scenario file with a fresh core. The story, when asked for, is told on `out` as it happens,
+// each line flushed as it is written. `play` adds what the caller wants to hear of the play.
+ScenarioRun RunScenarioFile(const std::string& file, const RunOptions& options, std::ostream& out,
+                            const PlayOptions* play = nullptr);
 
 // Plays every scenario file in order, reports each on `out` and ends with a summary line. Returns the exit
 // status: 0 when every scenario played passed, 1 when one did not, 2 when the filters left nothing to play.

@@ -65,8 +65,11 @@ std::string ResultLine(const std::string& file, const ScenarioRun& run, bool col
                         : Count(run.steps, "step", "steps")) +
                    ")\n";
         case ScenarioRun::Outcome::Failed:
-            return Coloured("FAIL", Colour::BoldRed, colour) + " " + file + " (step " +
-                   std::to_string(run.failedStep) + " of " + std::to_string(run.steps) + ")\n";
+            return Coloured("FAIL", Colour::BoldRed, colour) + " " + file +
+                   (run.failedStep == 0 ? std::string(" (while unloading)")
+                                        : " (step " + std::to_string(run.failedStep) + " of " +
+                                              std::to_string(run.steps) + ")") +
+                   "\n";
         case ScenarioRun::Outcome::Error: return Coloured("ERROR", Colour::BoldRed, colour) + " " + file + "\n";
         case ScenarioRun::Outcome::Deselected: return {};
     }

@@ -24,7 +24,7 @@ struct RunTally {
 // caret under a quoted line red.
 std::string PaintReport(std::string_view report, bool colour);
 
-// "PASS story.yaml (9 steps)", "PASS story.yaml (steps 1-4 of 9)" when filtered, "FAIL story.yaml (step 3 of 9)" or
+// "PASS story.yaml (9 steps)", "PASS story.yaml (steps 1-4 of 9)" when filtered, "FAIL story.yaml (step 3 of 9)", "FAIL story.yaml (while unloading)" when its plugins broke the contract then, or
 // "ERROR story.yaml", with a line break.
 std::string ResultLine(const std::string& file, const ScenarioRun& run, bool colour);
 

@@ -1,249 +1,217 @@
 #include "devcore/serve.h"
 
-#include <httplib.h>
-
-#include <atomic>
-#include <cctype>
-#include <csignal>
+#include <cstdlib>
 #include <iostream>
+#include <memory>
 #include <mutex>
-#include <thread>
+#include <optional>
 
-#include "devcore/event_feed.h"
+#include "devcore/core_thread.h"
 #include "devcore/json_text.h"
-#include "devcore/test_core.h"
-#include "remoting/body_decoding.h"
+#include "devcore/loopback_names.h"
+#include "devcore/plugin_set.h"
+#include "devcore/serve_answers.h"
 
 namespace Zarvo::DevCore {
 namespace {
 
-constexpr size_t kMaxBody = size_t{64} << 20;
-constexpr auto kEventWait = std::chrono::milliseconds(500);
-// A reader of /events that has seen nothing for this long gets a comment, which also finds closed connections.
-constexpr int kQuietReadsBeforePing = 30;
+constexpr std::string_view kCorsMethods = "DELETE, GET, HEAD, OPTIONS, PATCH, POST, PUT";
+constexpr std::string_view kCorsMaxAge = "600";
 
-volatile std::sig_atomic_t signalled = 0;
-extern "C" void OnStopSignal(int) { signalled = 1; }
-
-// Restores the signal handlers it replaced.
-class StopSignals {
+// Lines for the output, whole and flushed, from any thread.
+class Console {
 public:
-    explicit StopSignals(bool install) : installed_(install) {
-        if (!installed_) return;
-        signalled = 0;
-        previousInterrupt_ = std::signal(SIGINT, OnStopSignal);
-        previousTerminate_ = std::signal(SIGTERM, OnStopSignal);
+    explicit Console(std::ostream& out) : out_(out) {}
+    void Say(std::string_view line) {
+        std::lock_guard lock(mutex_);
+        out_ << line << std::endl;
     }
-    ~StopSignals() {
-        if (!installed_) return;
-        std::signal(SIGINT, previousInterrupt_);
-        std::signal(SIGTERM, previousTerminate_);
-    }
-    StopSignals(const StopSignals&) = delete;
-    StopSignals& operator=(const StopSignals&) = delete;
 
 private:
-    bool installed_;
-    void (*previousInterrupt_)(int) = SIG_DFL;
-    void (*previousTerminate_)(int) = SIG_DFL;
+    std::mutex mutex_;
+    std::ostream& out_;
 };
 
-// The JSON text ends with a line break, so that a shell prompt after curl starts on a line of its own.
-void AnswerJson(httplib::Response& response, int status, const std::string& json) {
-    response.status = status;
-    response.set_content(json + "\n", "application/json");
+// The header fields that let a page of an allowed origin read the answer.
+void AllowOrigin(HttpHeaders& headers, std::string_view origin) {
+    if (origin.empty()) return;
+    headers.emplace_back("Access-Control-Allow-Origin", std::string(origin));
+    headers.emplace_back("Vary", "Origin");
 }
 
-void AnswerError(httplib::Response& response, int status, std::string_view error) {
-    BindingProperty body;
-    body.ChildForWrite("error").SetString(error);
-    AnswerJson(response, status, ToJsonText(body));
+HttpScreening AnswerAtOnce(HttpAnswer answer) {
+    HttpScreening screening;
+    screening.next = HttpScreening::Next::Answer;
+    screening.answer = std::move(answer);
+    return screening;
 }
 
-bool IsHeader(std::string_view name, std::string_view expected) {
-    if (name.size() != expected.size()) return false;
-    for (size_t i = 0; i < name.size(); ++i)
-        if (std::tolower(static_cast<unsigned char>(name[i])) != expected[i]) return false;
-    return true;
-}
-
-void Answer(httplib::Response& response, const CallResult& result) {
-    for (const auto& [name, value] : result.headers)
-        if (!IsHeader(name, "content-type") && !IsHeader(name, "content-length")) response.set_header(name, value);
-    // A status that HTTP cannot carry is the plugin's fault.
-    const int status = result.status >= 100 && result.status <= 599 ? static_cast<int>(result.status) : 500;
-    if (!result.error.empty()) {
-        AnswerError(response, status, result.error);
-    } else if (!result.streamed.empty() && result.value.IsEmpty()) {
-        response.status = status;
-        response.set_content(result.streamed, "application/octet-stream");
-    } else {
-        AnswerJson(response, status, ToJsonText(result.value));
-    }
-}
-
-// A stored resource's new value, read by its content type as a plugin reads a body; a type no reader takes (curl's
-// default form type among them) reads as JSON.
-BindingResult DecodeStoredValue(const std::string& contentType, const std::string& body) {
-    const char* type = TakesContentType(contentType.c_str()) ? contentType.c_str() : "application/json";
-    return DecodeBody(type, reinterpret_cast<const uint8_t*>(body.data()), body.size());
-}
-
-// The headers as the client sent them, without the addresses that httplib adds.
-std::vector<std::pair<std::string, std::string>> ClientHeaders(const httplib::Request& request) {
-    std::vector<std::pair<std::string, std::string>> headers;
-    for (const auto& [name, value] : request.headers)
-        if (name != "REMOTE_ADDR" && name != "REMOTE_PORT" && name != "LOCAL_ADDR" && name != "LOCAL_PORT")
-            headers.emplace_back(name, value);
-    return headers;
-}
-
-class Server {
+class Server final : public HttpHandler {
 public:
-    Server(const ServeOptions& options, std::ostream& out) : options_(options), out_(out) {
-        if (options.verbose) core_.SetStory([this](std::string_view line) { out_ << line << std::endl; });
-        core_.SetEventListener([this](const SentEvent& event) { feed_.Publish(event.name, ToJsonText(event.payload)); });
-        http_.set_payload_max_length(kMaxBody);
-        http_.Get("/events", [this](const httplib::Request&, httplib::Response& response) { StreamEvents(response); });
-        const auto handle = [this](const httplib::Request& request, httplib::Response& response) {
-            Handle(request, response);
-        };
-        http_.Get(".*", handle);
-        http_.Post(".*", handle);
-        http_.Put(".*", handle);
-        http_.Delete(".*", handle);
-        http_.Patch(".*", handle);
-        http_.Options(".*", handle);
-    }
-
-    bool Load() {
-        for (const std::string& plugin : options_.plugins) {
-            std::string error;
-            if (!core_.Load(plugin, &error)) {
-                out_ << "devcore: " << error << std::endl;
-                return false;
-            }
-        }
-        return true;
-    }
+    Server(const ServeOptions& options, std::ostream& out)
+        : options_(options), console_(out), http_(*this, feed_, options.limits) {}
+    // The core's jobs answer through the server's I/O: the core ends first.
+    ~Server() override { core_.reset(); }
 
     int Run() {
-        const int port = options_.port == 0 ? http_.bind_to_any_port("127.0.0.1")
-                                            : (http_.bind_to_port("127.0.0.1", options_.port) ? options_.port : -1);
-        if (port <= 0) {
-            out_ << "devcore: cannot listen on 127.0.0.1:" << options_.port << std::endl;
+        std::string error;
+        const int port = http_.Bind(options_.port, error);
+        if (port == 0) {
+            console_.Say("devcore: " + error);
             return 1;
         }
-        out_ << "devcore: serving";
-        for (const std::string& name : core_.LoadedPlugins()) out_ << " " << name;
-        out_ << " on http://127.0.0.1:" << port << std::endl;
-
-        const StopSignals signals(options_.stopOnSignals);
-        std::atomic<bool> listening = true;
-        // Stops the server once asked, by a signal or through the stop function; it may be asked before listening.
-        std::thread watcher([&] {
-            while (listening) {
-                if (stopRequested_ || signalled) {
-                    feed_.Close();
-                    if (http_.is_running()) http_.stop();
-                }
-                std::this_thread::sleep_for(std::chrono::milliseconds(20));
-            }
+        core_ = std::make_unique<CoreThread>(options_.callTimeout,
+                                             [this](const std::string& line) { console_.Say("devcore: " + line); });
+        std::vector<ServedRoute> routes;
+        const std::optional<std::string> failed = core_->RunAndWait([&](TestCore& core) {
+            if (options_.verbose) core.SetStory([this](std::string_view line) { console_.Say(line); });
+            core.SetEventListener([this](const SentEvent& event) {
+                feed_.Publish(event.name, ToJsonText(event.payload));
+            });
+            if (LoadPlugins(core, options_.plugins, error)) routes = core.Routes();
         });
-        if (options_.listening) options_.listening(port, [this] { stopRequested_ = true; });
-        http_.listen_after_bind();
-        listening = false;
-        watcher.join();
-        out_ << "devcore: stopped" << std::endl;
-        return 0;
+        if (failed || !error.empty()) {
+            console_.Say("devcore: " + (failed ? *failed : error));
+            return Finish(1);
+        }
+        routes_.emplace(std::move(routes));
+
+        const std::string listed = RouteListText(*routes_);
+        if (!listed.empty()) console_.Say(std::string_view(listed).substr(0, listed.size() - 1));
+        std::string names;
+        for (const ServedRoute& route : routes_->All())
+            if (names.find(" " + route.plugin) == std::string::npos) names += " " + route.plugin;
+        console_.Say("devcore: serving" + names + " on http://127.0.0.1:" + std::to_string(port));
+        if (options_.listening) options_.listening(port, [this] { http_.Stop(); });
+        http_.Run(options_.stopOnSignals);
+        console_.Say("devcore: stopping");
+        return Finish(0);
     }
 
-private:
-    void Handle(const httplib::Request& request, httplib::Response& response) {
-        const std::string_view target = request.target;
-        const size_t question = target.find('?');
-        const std::string path(target.substr(0, question));
-        const std::string query(question == std::string_view::npos ? std::string_view() : target.substr(question + 1));
-        std::lock_guard lock(coreMutex_);
-        if (core_.Serves(path)) {
-            CallRequest call(request.method, path, query);
-            call.headers = ClientHeaders(request);
-            call.body = request.body;
-            call.contentType = request.get_header_value("Content-Type");
-            Answer(response, core_.Call(call));
-        } else if (request.method == "PUT" || request.method == "POST") {
-            Store(request, path, response);
-        } else if (request.method == "DELETE") {
-            if (core_.Delete(path))
-                response.status = 204;
-            else
-                AnswerError(response, 404, "Not found");
-        } else if (request.method == "GET") {
-            Answer(response, core_.Fetch(path));
-        } else {
-            AnswerError(response, 405, "Method not allowed");
+    HttpScreening Screen(const HttpRequest& head) override {
+        if (!head.target.starts_with('/'))
+            return AnswerAtOnce(ErrorAnswer(400, "The request's target is not a path: " + head.target));
+        if (!head.HasHeader("Host")) {
+            if (head.version >= 11) return AnswerAtOnce(ErrorAnswer(400, "An HTTP/1.1 request needs a Host header"));
+        } else if (!IsLoopbackHost(head.Header("Host"))) {
+            return Refuse("Host '" + std::string(head.Header("Host")) +
+                          "' is refused: devcore serves localhost, 127.0.0.1 and [::1] only, so that no web page "
+                          "reaches it through a name of its own");
         }
+        const std::string_view origin = head.Header("Origin");
+        if (head.HasHeader("Origin") && !IsLocalOrigin(origin)) {
+            return Refuse("Origin '" + std::string(origin) +
+                          "' is refused: devcore answers web pages from http://localhost and http://127.0.0.1 only");
+        }
+        if (head.method == "OPTIONS" && !origin.empty() && head.HasHeader("Access-Control-Request-Method"))
+            return AnswerAtOnce(Preflight(head, origin));
+
+        const std::string_view path = std::string_view(head.target).substr(0, head.target.find('?'));
+        if (path == "/") {
+            HttpAnswer answer;
+            if (head.method == "GET" || head.method == "HEAD") {
+                answer = RouteListAnswer(*routes_);
+                answer.headersOnly = head.method == "HEAD";
+            } else {
+                answer = ErrorAnswer(405, "Method not allowed");
+                answer.headers.emplace_back("Allow", "GET, HEAD");
+            }
+            AllowOrigin(answer.headers, origin);
+            return AnswerAtOnce(std::move(answer));
+        }
+        if (path == "/events") {
+            if (head.method == "GET") {
+                HttpScreening screening;
+                screening.next = HttpScreening::Next::EventStream;
+                screening.eventsAfter = feed_.StartAfter(head.Header("Last-Event-ID"));
+                AllowOrigin(screening.streamHeaders, origin);
+                return screening;
+            }
+            HttpAnswer answer;
+            if (head.method == "HEAD") {
+                answer.headers.emplace_back("Content-Type", "text/event-stream");
+                answer.headersOnly = true;
+            } else {
+                answer = ErrorAnswer(405, "Method not allowed");
+                answer.headers.emplace_back("Allow", "GET, HEAD");
+            }
+            AllowOrigin(answer.headers, origin);
+            return AnswerAtOnce(std::move(answer));
+        }
+        return {};
     }
 
-    void Store(const httplib::Request& request, const std::string& path, httplib::Response& response) {
-        if (request.body.empty()) {
-            AnswerError(response, 400, "The body is empty: it holds the resource's value");
-            return;
-        }
-        BindingResult value = DecodeStoredValue(request.get_header_value("Content-Type"), request.body);
-        if (!value.ok) {
-            AnswerError(response, 400, value.ErrorMessage());
-            return;
-        }
-        const bool stored = core_.IsStored(path);
-        core_.Put(path, value.value, request.method == "POST" ? "Create" : "");
-        AnswerJson(response, stored ? 200 : 201, ToJsonText(value.value));
-    }
-
-    void StreamEvents(httplib::Response& response) {
-        response.set_header("Cache-Control", "no-cache");
-        auto cursor = std::make_shared<size_t>(feed_.End());
-        auto greeted = std::make_shared<bool>(false);
-        auto quietReads = std::make_shared<int>(0);
-        response.set_chunked_content_provider(
-            "text/event-stream", [this, cursor, greeted, quietReads](size_t, httplib::DataSink& sink) {
-                // The greeting tells a reader that it is connected: every event from now on reaches it.
-                if (!*greeted) {
-                    *greeted = true;
-                    return sink.write(": connected\n\n", 13);
-                }
-                std::string message;
-                switch (feed_.Read(*cursor, message, kEventWait)) {
-                    case EventFeed::Next::Message:
-                        *quietReads = 0;
-                        return sink.write(message.data(), message.size());
-                    case EventFeed::Next::Timeout:
-                        if (++*quietReads < kQuietReadsBeforePing) return true;
-                        *quietReads = 0;
-                        return sink.write(": ping\n\n", 8);
-                    case EventFeed::Next::Closed:
-                        sink.done();
-                        return true;
-                }
-                return false;
+    void Handle(HttpRequest request, std::function<void(HttpAnswer)> answer) override {
+        const std::string origin(request.Header("Origin"));
+        auto reply = std::make_shared<std::function<void(HttpAnswer)>>(
+            [answer = std::move(answer), origin](HttpAnswer given) {
+                AllowOrigin(given.headers, origin);
+                answer(std::move(given));
+            });
+        auto held = std::make_shared<HttpRequest>(std::move(request));
+        core_->Post(
+            [this, held, reply](TestCore& core) {
+                HttpAnswer answer = AnswerRequest(core, *routes_, *held, [this](const std::string& line) {
+                    console_.Say("devcore: " + line);
+                });
+                SayBreaches(core);
+                (*reply)(std::move(answer));
+            },
+            [reply, held](const std::string& reason) {
+                HttpAnswer failed = ErrorAnswer(503, reason);
+                failed.headersOnly = held->method == "HEAD";
+                (*reply)(std::move(failed));
             });
     }
 
+private:
+    // A plugin's breaches of the contract are said even without the story, which tells them where they happen.
+    void SayBreaches(const TestCore& core) {
+        if (options_.verbose) return;
+        for (const ContractBreach& breach : core.breaches)
+            console_.Say((breach.severity == ContractBreach::Severity::Fail ? "devcore: FAIL " : "devcore: WARN ") +
+                         breach.text);
+    }
+
+    HttpScreening Refuse(const std::string& message) {
+        if (options_.verbose) console_.Say("devcore: refused: " + message);
+        return AnswerAtOnce(ErrorAnswer(403, message));
+    }
+
+    // A browser's question before a request that a page may not send unasked.
+    static HttpAnswer Preflight(const HttpRequest& head, std::string_view origin) {
+        HttpAnswer answer;
+        answer.status = 204;
+        AllowOrigin(answer.headers, origin);
+        answer.headers.emplace_back("Access-Control-Allow-Methods", std::string(kCorsMethods));
+        if (const std::string_view asked = head.Header("Access-Control-Request-Headers"); !asked.empty())
+            answer.headers.emplace_back("Access-Control-Allow-Headers", std::string(asked));
+        answer.headers.emplace_back("Access-Control-Max-Age", std::string(kCorsMaxAge));
+        return answer;
+    }
+
+    // Destroys the plugins; when a thread never came back from one, ends the process, which that thread would
+    // otherwise outlive the objects of.
+    int Finish(int status) {
+        const bool left = core_->LeftThreadsBehind();
+        core_.reset();
+        if (status == 0) console_.Say("devcore: stopped");
+        if (left) std::_Exit(status);
+        return status;
+    }
+
     const ServeOptions& options_;
-    std::ostream& out_;
-    std::mutex coreMutex_;  // httplib runs handlers on several threads; the core takes one call at a time
-    EventFeed feed_;        // before the core, which publishes into it until its plugins are destroyed
-    TestCore core_;
-    httplib::Server http_;
-    std::atomic<bool> stopRequested_ = false;
+    Console console_;
+    EventFeed feed_;  // before the server, which reads it until it ends
+    HttpServer http_;
+    std::optional<ServedRoutes> routes_;  // set once the plugins are loaded, before the first request
+    std::unique_ptr<CoreThread> core_;
 };
 
 }  // namespace
 
 int Serve(const ServeOptions& options) {
-    std::ostream& out = options.out ? *options.out : std::cout;
-    Server server(options, out);
-    if (!server.Load()) return 1;
+    Server server(options, options.out ? *options.out : std::cout);
     return server.Run();
 }
 

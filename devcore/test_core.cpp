@@ -8,6 +8,7 @@
 #include "devcore/core_value_writer.h"
 #include "devcore/json_text.h"
 #include "devcore/loaded_plugin.h"
+#include "devcore/plugin_call_watch.h"
 #include "devcore/plugin_text.h"
 #include "devcore/story_text.h"
 
@@ -25,8 +26,17 @@ void TestCore::UnloadAll() {
     Entry entry(*this);
     while (!plugins_.empty()) {
         Unload(*plugins_.back());
+        // A plugin set aside may still be running a call that never returned, and calling the core through its
+        // table: what the core keeps of it is never freed.
+        if (!plugins_.back()->setAside.empty()) (void)plugins_.back().release();
         plugins_.pop_back();
     }
+}
+
+void TestCore::AbandonCallsInProgress() {
+    depth_ = 0;
+    requestNesting_ = 0;
+    activities_.clear();
 }
 
 void TestCore::ForgetRecords() {
@@ -78,11 +88,13 @@ void TestCore::Breach(ContractBreach::Severity severity, const LoadedPlugin* plu
 }
 
 void TestCore::PushActivity(const LoadedPlugin* plugin, std::string name, std::string what, bool reading) {
+    if (PluginCallWatcher* watcher = ThisThreadWatcher()) watcher->Entering(name, what, !reading);
     activities_.push_back({plugin, std::this_thread::get_id(), {std::move(name), std::move(what), reading}});
     if (activityListener_) activityListener_(&activities_.back().told);
 }
 
 void TestCore::PopActivity() {
+    if (PluginCallWatcher* watcher = ThisThreadWatcher()) watcher->Returned();
     activities_.pop_back();
     if (activityListener_) activityListener_(activities_.empty() ? nullptr : &activities_.back().told);
 }
@@ -125,14 +137,20 @@ size_t TestCore::DeliverEvent(std::string_view name, const BindingProperty& payl
     for (const Subscription& s : subscriptions)
         if (s.name == name && (exceptHandle == 0 || s.pluginHandle != exceptHandle)) targets.push_back(s);
     const std::string text(name);
+    size_t delivered = 0;
     for (const Subscription& s : targets) {
+        const LoadedPlugin* plugin = PluginByHandle(s.pluginHandle);
+        if (plugin && !plugin->setAside.empty()) {
+            Tell("  skip    " + text + " to " + plugin->name + ", set aside");
+            continue;
+        }
         PluginEventRecord record{text.c_str(), {}, 0, s.context};
         WriteCoreValue(record.payload, payload);
-        const LoadedPlugin* plugin = PluginByHandle(s.pluginHandle);
         RunPlugin(plugin, Named(plugin), "its event callback for " + text, [&] { s.callback(&record); });
         FreeCoreValue(record.payload);
+        ++delivered;
     }
-    return targets.size();
+    return delivered;
 }
 
 void TestCore::DeliverQueuedEvents() {
@@ -164,6 +182,7 @@ bool TestCore::IsSubscribed(std::string_view eventName) const {
 }
 
 void KIV_CDECL TestCore::SendEvent(const PluginCoreApi* api, const PluginEventRecord* event) {
+    const CoreEntryScope crossing;
     TestCore& core = From(api);
     const LoadedPlugin* sender = Table(api).plugin;
     if (!core.AcceptsCallFrom(sender, "SendEvent")) return;
@@ -204,6 +223,7 @@ void KIV_CDECL TestCore::SendEvent(const PluginCoreApi* api, const PluginEventRe
 
 void KIV_CDECL TestCore::SubscribeEvent(const PluginCoreApi* api, const char* name, uint32_t pluginHandle,
                                         PluginEventCallback callback, void* context, uint32_t kind) {
+    const CoreEntryScope crossing;
     TestCore& core = From(api);
     const LoadedPlugin* plugin = Table(api).plugin;
     if (!core.AcceptsCallFrom(plugin, "SubscribeEvent")) return;
@@ -229,6 +249,7 @@ void KIV_CDECL TestCore::SubscribeEvent(const PluginCoreApi* api, const char* na
 }
 
 void KIV_CDECL TestCore::UnsubscribeEvent(const PluginCoreApi* api, const char* name, uint32_t pluginHandle) {
+    const CoreEntryScope crossing;
     TestCore& core = From(api);
     const LoadedPlugin* plugin = Table(api).plugin;
     if (!core.AcceptsCallFrom(plugin, "UnsubscribeEvent")) return;
@@ -253,11 +274,13 @@ void KIV_CDECL TestCore::UnsubscribeEvent(const PluginCoreApi* api, const char* 
 }
 
 void KIV_CDECL TestCore::Yield(const PluginCoreApi* api) {
+    const CoreEntryScope crossing;
     TestCore& core = From(api);
     if (core.AcceptsCallFrom(Table(api).plugin, "Yield")) core.calls.push_back("Yield");
 }
 
 void KIV_CDECL TestCore::BeginWait(const PluginCoreApi* api, const char* label, uint32_t zero) {
+    const CoreEntryScope crossing;
     TestCore& core = From(api);
     const LoadedPlugin* plugin = Table(api).plugin;
     if (!core.AcceptsCallFrom(plugin, "BeginWait")) return;
@@ -270,11 +293,13 @@ void KIV_CDECL TestCore::BeginWait(const PluginCoreApi* api, const char* label, 
 }
 
 void KIV_CDECL TestCore::EndWait(const PluginCoreApi* api) {
+    const CoreEntryScope crossing;
     TestCore& core = From(api);
     if (core.AcceptsCallFrom(Table(api).plugin, "EndWait")) core.calls.push_back("EndWait");
 }
 
 void KIV_CDECL TestCore::WriteLog(const PluginCoreApi* api, int32_t level, const char* text) {
+    const CoreEntryScope crossing;
     TestCore& core = From(api);
     const LoadedPlugin* plugin = Table(api).plugin;
     if (!core.AcceptsCallFrom(plugin, "WriteLog")) return;

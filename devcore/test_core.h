@@ -111,7 +111,8 @@ struct CallResult {
     // (status 405, error "Method not allowed").
     bool routed = false;
     // The status as an HTTP client sees it: the response's own status when it set one, else 200 on success and
-    // 400 on an error (the plugin refused the request's arguments or body).
+    // 400 on an error (the plugin refused the request's arguments or body); 500 when the plugin broke the contract
+    // in its answer (threw, or handed over a record the core refuses), with the breach as the error.
     uint32_t status = 0;
     uint32_t recordStatus = 0;  // the status as the response record carried it, 0 when the plugin set none
     BindingProperty value;      // the response's value (Null when none); a streamed JSON body read into a tree
@@ -122,6 +123,14 @@ struct CallResult {
     // The first contract breach (a Fail) of a plugin while the call ran, nested calls included; empty when none. All
     // of them, Warns too, are in the core's `breaches`.
     std::string breach;
+    std::vector<std::string> allowed;  // status 405: the methods the path is served for ("GET", "POST", ...)
+};
+
+// One function of a loaded plugin, as the core routes to it.
+struct ServedRoute {
+    std::string plugin;  // the plugin's short name
+    std::string method;  // "GET", "POST", ..., the method's own name, or "*" when it takes every method
+    std::string path;    // the path template, or the function's name when the entry has no path
 };
 
 class TestCore {
@@ -150,6 +159,8 @@ public:
     // Delete removes a stored URI and delivers the Delete event; it returns false, delivering nothing, when the URI
     // was not stored.
     void Put(std::string uri, const BindingProperty& value, std::string_view eventType = {});
+    // Stores the value as Put does, always with the Create event, and tells it as a POST.
+    void Post(std::string uri, const BindingProperty& value);
     bool Delete(const std::string& uri);
     bool IsStored(std::string_view uri) const { return resources_.find(uri) != resources_.end(); }
     // A GET of the URI answered from the store as a plugin would receive it (404 "Not found" when absent).
@@ -166,12 +177,25 @@ public:
     bool Load(const std::string& libraryPath, std::string* error);
     // The short names of the loaded plugins, in load order.
     std::vector<std::string> LoadedPlugins() const;
+    // Stops calling the loaded plugin: its routes answer 503 with the reason, to HTTP clients and to other plugins,
+    // it gets no more events, and it is neither destroyed nor closed with the core (it may still be inside a call
+    // that never returned). A plugin already set aside keeps its first reason.
+    void SetAside(std::string_view pluginName, std::string reason);
+    // The calls into plugins in progress will never return: their thread was given up on, and another thread goes
+    // on with the core. The core forgets them.
+    void AbandonCallsInProgress();
 
     // Calls a loaded plugin's function, chosen by method and path template from the plugins' API descriptions,
-    // through its dispatch callback; the response is read and freed through its free routine.
+    // through its dispatch callback; the response is read with the contract's checks and freed through its free
+    // routine. A request that a plugin sends to another plugin's function goes the same way, and the sender gets
+    // the answer in records of the core's own.
     CallResult Call(const CallRequest& request);
     // Whether a loaded plugin serves the path, by any method.
     bool Serves(std::string_view path) const;
+    // The methods the loaded plugins serve the path for, in the order of their routes.
+    std::vector<std::string> MethodsServing(std::string_view path) const;
+    // Every function of the loaded plugins that the core can call, in load order.
+    std::vector<ServedRoute> Routes() const;
 
     // The story: when set, every load, WriteLog line, event sent, subscription and unsubscription, request a plugin
     // sends, Put/Delete and every Call with its result is written as one readable line.
@@ -273,6 +297,7 @@ private:
     void Breach(ContractBreach::Severity severity, const LoadedPlugin* plugin, std::string text);
 
     CallResult FetchQuietly(const std::string& uri) const;
+    void Store(std::string_view method, std::string uri, const BindingProperty& value, std::string_view eventType);
     // Answers a plugin's request from the store; returns the answer in a few words.
     std::string AnswerFromStore(PluginResponseRecord& response, const std::string& url);
     // Answers a plugin's request with what another plugin answered, in storage of the core's own.

@@ -1,8 +1,13 @@
-// Dispatches a request made of the input through the dispatch callback: the first byte picks the route, the method
-// code and the content type; the bytes up to the first 0xFF form the path, those up to the next the value of a
-// header, the rest the body (in a buffer of exactly its length).
+// Matches a path against an arbitrary template with the route's matcher and with the regular-expression reference,
+// which must agree on the match and on every capture; then dispatches a request made of the same input through the
+// dispatch callback. The first byte picks the route, the method code and the content type; the bytes up to the
+// first 0xFF form the path, those up to the next the value of a header, those up to the next the template, the
+// rest the body (in a buffer of exactly its length).
 #include <cstdint>
+#include <cstdio>
+#include <cstdlib>
 #include <cstring>
+#include <map>
 #include <memory>
 #include <string>
 #include <vector>
@@ -11,6 +16,7 @@
 #include "remoting/dispatch.h"
 #include "remoting/route_builder.h"
 #include "remoting/transport.h"
+#include "remoting/route_regex_reference.h"
 
 namespace {
 
@@ -54,6 +60,38 @@ std::string Piece(const uint8_t*& cursor, const uint8_t* end) {
     return piece;
 }
 
+// The reference recurses once per byte of the path and tries every split between its captures: it is asked only
+// where that stays small, up to about 2^22 splits and 512 bytes.
+bool ReferenceCanAnswer(size_t pathSize, size_t groups) {
+    if (pathSize > 512) return false;
+    double splits = 1;
+    for (size_t i = 0; i < groups; ++i) splits *= static_cast<double>(pathSize + 1);
+    return splits <= 4194304.0;
+}
+
+std::string Spelled(bool matched, const TextMap& captured) {
+    if (!matched) return "no match";
+    std::map<std::string, std::string> ordered(captured.begin(), captured.end());
+    std::string text;
+    for (const auto& [name, value] : ordered) text += name + "=" + value + ";";
+    return text;
+}
+
+void CompareWithReference(const std::string& pathTemplate, const std::string& path) {
+    if (pathTemplate.size() > 64) return;
+    const Testing::RegexRoute reference(pathTemplate);
+    if (!ReferenceCanAnswer(path.size(), reference.GroupCount())) return;
+    const RemotingRoute route(nullptr, nullptr, pathTemplate);
+    TextMap expected, captured;
+    const std::string want = Spelled(reference.MatchPath(path, expected), expected);
+    const std::string got = Spelled(route.MatchPath(path, captured), captured);
+    if (want != got) {
+        std::fprintf(stderr, "template %zu bytes, path %zu bytes: the reference gives %s, the route %s\n",
+                     pathTemplate.size(), path.size(), want.c_str(), got.c_str());
+        std::abort();
+    }
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
@@ -66,6 +104,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const uint8_t* end = data + size;
     const std::string path = Piece(cursor, end);
     const std::string header = Piece(cursor, end);
+    const std::string pathTemplate = Piece(cursor, end);
+    CompareWithReference(pathTemplate, path);
     const size_t bodyLength = static_cast<size_t>(end - cursor);
     auto body = std::make_unique<uint8_t[]>(bodyLength);
     if (bodyLength) std::memcpy(body.get(), cursor, bodyLength);

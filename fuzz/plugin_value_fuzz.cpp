@@ -1,6 +1,8 @@
 // A core value tree read from the fuzz bytes goes through FromPluginValue and back through ToPluginValue: the
-// conversion fails exactly when the tree holds an unknown kind, what it keeps comes back unchanged, and clearing
-// the copy releases every block that ToPluginValue made.
+// conversion fails exactly when the tree holds an unknown kind, what it keeps comes back unchanged (a text up to its
+// first NUL or its length word), and clearing the copy releases every block that ToPluginValue made. Each text lies
+// in a heap block of its own that ends at its length word when the word is within the text, so a read past the
+// word is an error under the address sanitizer.
 #include <algorithm>
 #include <cstdint>
 #include <cstdio>
@@ -8,6 +10,7 @@
 #include <cstring>
 #include <deque>
 #include <map>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -32,8 +35,10 @@ constexpr unsigned kMaxDepth = 64;
 
 // Reads records from the bytes, one head byte per record: the low nibble is the kind (11-15 choose containers or
 // a string, or an unknown kind when the top bit is set), bits 4-6 all set give a container or text a null data
-// pointer. Texts and byte arrays are borrowed from a copy of the input; the byte after each text becomes its
-// terminating NUL. Bytes past the end read as 0.
+// pointer. A text takes a length byte, a byte choosing its length word and that many bytes, NULs included; the word
+// is 0, the text's length, a length within the text, or one beyond it (up to 0xFFFFFFFF), and where the word does
+// not end within the text a NUL follows it, as the core would have to put it. Keys are borrowed from a copy of the
+// input, the byte after each becoming its terminating NUL, as are byte arrays. Bytes past the end read as 0.
 class TreeReader {
 public:
     TreeReader(const uint8_t* data, size_t size) : bytes_(data, data + size) { bytes_.push_back(0); }
@@ -63,6 +68,16 @@ private:
         return text;
     }
 
+    static uint32_t LengthWord(uint8_t choice, uint32_t length) {
+        const uint32_t high = choice >> 2;
+        switch (choice & 3) {
+            case 0: return 0;
+            case 1: return length;
+            case 2: return high % (length + 1);
+            default: return high == 63 ? UINT32_MAX : length + 1 + high;
+        }
+    }
+
     static uint32_t KindOf(uint8_t head) {
         static const uint32_t extraKinds[] = {PluginValueArray, PluginValueObject, PluginValueArray,
                                               PluginValueObject, PluginValueBorrowedString};
@@ -87,9 +102,16 @@ private:
             case PluginValueFloat: value.payload.u64 = Word(); break;
             case PluginValueBorrowedString:
             case PluginValueOwnedString: {
-                uint8_t length = Byte();
-                const char* text = Text(length);
-                value.payload.span = {nullData ? nullptr : text, length};
+                size_t length = Byte();
+                uint8_t choice = Byte();
+                length = std::min(length, Remaining());
+                uint32_t word = LengthWord(choice, static_cast<uint32_t>(length));
+                bool terminated = word == 0 || word > length;
+                auto& text = texts_.emplace_back(std::make_unique<char[]>(length + terminated));
+                std::memcpy(text.get(), &bytes_[position_], length);
+                if (terminated) text[length] = '\0';
+                position_ += length;
+                value.payload.span = {nullData ? nullptr : text.get(), word};
                 break;
             }
             case PluginValueBorrowedBytes:
@@ -137,6 +159,7 @@ private:
     size_t position_ = 0;
     size_t nodes_ = 0;
     bool unknownKind_ = false;
+    std::vector<std::unique_ptr<char[]>> texts_;
     std::deque<std::vector<PluginValue>> arrays_;
     std::deque<std::vector<PluginValueEntry>> objects_;
 };
@@ -168,8 +191,11 @@ void Compare(const PluginValue& in, const PluginValue& out) {
             return;
         case PluginValueBorrowedString:
         case PluginValueOwnedString: {
+            // The text ends at its first NUL or at its length word; a word of 0 leaves the NUL alone.
             auto* text = static_cast<const char*>(in.payload.span.data);
-            std::string_view expected = text ? text : "";
+            uint32_t word = in.payload.span.count;
+            std::string_view expected;
+            if (text) expected = {text, word == 0 ? std::strlen(text) : strnlen(text, word)};
             REQUIRE(out.kind == PluginValueOwnedString && TextOf(out) == expected);
             REQUIRE(static_cast<const char*>(out.payload.span.data)[expected.size()] == '\0');
             return;

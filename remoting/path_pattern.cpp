@@ -1,6 +1,8 @@
 #include "remoting/path_pattern.h"
 
+#include <cstdint>
 #include <cstring>
+#include <new>
 
 #include "platform/allocation.h"
 
@@ -71,6 +73,7 @@ bool PathPattern::Match(std::string_view path, std::vector<CaptureSpan>& capture
     // Each row costs one pass over the positions, plus the literal's comparisons where the capture after it can
     // start.
     const size_t width = end - begin + 1;
+    if (width > SIZE_MAX / count) throw std::bad_alloc();
     Flags ends((count - 1) * width);
     Flags starts(width);
     starts[width - 1] = 1;

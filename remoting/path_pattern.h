@@ -1,5 +1,6 @@
 // The pattern of a path template with parameters: literal texts with one capture between each two, matched
-// against whole paths without recursion, in time linear in the path.
+// against whole paths without recursion, in time linear in the path for a given template (at most the path's size
+// times the template's in byte comparisons, and as many bytes of working memory per capture after the first).
 //
 //   /files/{id}/{+rest}   "/files/", a segment, "/", any text, ""
 #pragma once
@@ -44,10 +45,9 @@ public:
 
     // Whether the whole path matches. On success `captures` holds one span per capture in template order: each
     // capture takes the longest text that still lets the rest of the path match, the first capture first.
-    // A segment takes no "/"; any-text and fragment captures take no line break (CR or LF).
+    // A segment takes no "/"; any-text and fragment captures take no line break (CR or LF). Throws std::bad_alloc
+    // when the working memory of a template with several captures cannot be had.
     bool Match(std::string_view path, std::vector<CaptureSpan>& captures) const;
-
-    size_t CaptureCount() const noexcept { return captureKinds_.size(); }
 
 private:
     // Everything is compared byte by byte; literals_ holds one text more than there are captures.

@@ -16,10 +16,10 @@
 #include "binding/property.h"
 #include "binding/registry.h"
 #include "platform/format.h"
-#include "platform/plugin_log_target.h"
 #include "remoting/method.h"
 #include "remoting/transport.h"
 #include "runtime/event_name.h"
+#include "runtime/exported_description.h"
 #include "runtime/plugin_identity.h"
 #include "runtime/request_result.h"
 #include "runtime/runtime_types.h"
@@ -64,10 +64,15 @@ protected:
 
 public:
     // Load: checks the core's version (refusing with the report "ALE-EECF0606"), registers the runtime's types and
-    // then the plugin's, builds the API description and fills the block's outputs. False when refused.
+    // then the plugin's, builds the API description and fills the block's outputs: the instance is a handle of
+    // the instance registry, not this object's address. False when refused.
     bool Load(PluginLoadBlock& block);
-    // Init: switches logging to the core, subscribes the service-proxy events and starts the plugin.
+    // Init: switches logging to the core, subscribes the service-proxy events and starts the plugin. Refused (false,
+    // and the core is not called) when the init block gives no core table or the table lacks an operation the
+    // plugin cannot work without: SendRequest, SendEvent, SubscribeEvent or UnsubscribeEvent.
     bool Init(const PluginInitBlock& init);
+    // Ends an instance whose Destroy has come and whose calls have all returned: Teardown, then the destructor.
+    static void Finish(Plugin* plugin) noexcept;
 
     // Requests to other plugins.
     //
@@ -104,7 +109,11 @@ public:
     const PluginName& Name() const noexcept { return name_; }
     const std::vector<std::string>& RouteTags() const noexcept { return routeTags_; }
     const PluginApiVersion& CoreVersion() const noexcept { return coreVersion_; }
-    const PluginEntryTable& EntryTable() const noexcept { return entryTable_; }
+    // One table for every instance, constant for the library's life.
+    static const PluginEntryTable& EntryTable() noexcept { return kEntryTable; }
+    // The handle the core knows this instance by (the load block's instance and every event context); null before
+    // Load.
+    void* InstanceHandle() const noexcept { return instanceHandle_; }
     const PluginCoreApi* CoreApi() const noexcept { return init_.api; }
     uint32_t PluginHandle() const noexcept { return pluginHandle_; }
     ServiceProxyTables& ServiceProxy() noexcept { return serviceProxy_; }
@@ -119,6 +128,8 @@ private:
     static void KIV_CDECL EntryDestroy(void* instance);
     static void KIV_CDECL OnResourceEvent(const PluginEventRecord* event);
     static void KIV_CDECL OnServiceProxyEvent(const PluginEventRecord* event);
+    static void KIV_CDECL OnDispatch(PluginResponseRecord* response, const PluginRequestRecord* request);
+    static const PluginEntryTable kEntryTable;
 
     RequestResult<> SendPropertyRequest(Method method, std::string_view url, PluginResponseRecord& response,
                                         const BindingProperty* arguments);
@@ -132,10 +143,10 @@ private:
     PluginName name_;
     std::vector<std::string> routeTags_;
     std::unique_ptr<HttpBaseTransport> transport_;
-    PluginEntryTable entryTable_;
+    ExportedDescription exportedDescription_;
+    void* instanceHandle_ = nullptr;
     PluginInitBlock init_{};
     uint32_t pluginHandle_ = 0;
-    std::unique_ptr<PluginLogTarget> logTarget_;
     bool serviceProxySubscribed_ = false;
     SubscriptionTable subscriptions_;
     ServiceProxyTables serviceProxy_;

@@ -1,3 +1,4 @@
+#include <string>
 #include <utility>
 #include <vector>
 
@@ -88,12 +89,13 @@ RequestResult<> Plugin::SendPropertyRequest(Method method, std::string_view url,
     request.itemCount = items.Count();
     request.requestId = pluginHandle_;
     CoreSendRequest(&response, &request);
+    // The error flag alone is a failure too; without a text the status stands in for it.
     const char* const errorText = response.errorText;
-    if (errorText)
-        return RequestResult<>::Failure(static_cast<int32_t>(response.status),
-                                        FormatString("Error response for %1 %2: %3", MethodName(method), url,
-                                                     errorText));
-    return RequestResult<>::Success();
+    const uint32_t status = response.status;
+    if (!errorText && !response.errorFlag) return RequestResult<>::Success();
+    const std::string reason = errorText ? std::string(errorText) : FormatString("status %1", status);
+    return RequestResult<>::Failure(static_cast<int32_t>(status),
+                                    FormatString("Error response for %1 %2: %3", MethodName(method), url, reason));
 }
 
 RequestResult<BindingProperty> Plugin::RequestValue(Method method, std::string_view url) {

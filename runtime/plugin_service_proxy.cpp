@@ -1,4 +1,5 @@
 #include "runtime/event_payload.h"
+#include "runtime/instance_registry.h"
 #include "runtime/plugin.h"
 
 namespace Zarvo::Client {
@@ -6,12 +7,11 @@ namespace Zarvo::Client {
 using AppModule::PluginServiceProxyResponse;
 
 void KIV_CDECL Plugin::OnServiceProxyEvent(const PluginEventRecord* event) {
-    if (!event) return;
-    auto* const plugin = static_cast<Plugin*>(event->context);
-    const char* const name = event->name;
-    if (!plugin || !name) return;
+    if (!event || !event->name) return;
+    InstanceRegistry::Call call(event->context);
+    if (!call) return;
     try {
-        plugin->HandleServiceProxyEvent(name, event->payload);
+        call.Instance().HandleServiceProxyEvent(event->name, event->payload);
     } catch (...) {
     }
 }

@@ -1,5 +1,6 @@
 #include "runtime/event_name.h"
 #include "runtime/event_payload.h"
+#include "runtime/instance_registry.h"
 #include "runtime/plugin.h"
 
 namespace Zarvo::Client {
@@ -8,7 +9,7 @@ void Plugin::Subscribe(std::string_view uri) {
     const std::string eventName = EventNameForUri(uri);
     SubscriptionTable& table = subscriptions_;
     if (table.AddReference(eventName, [&table](const PluginResourceEvent& event) { table.Dispatch(event); }))
-        CoreSubscribeEvent(eventName.c_str(), pluginHandle_, &OnResourceEvent, this, PluginSubscribeResource);
+        CoreSubscribeEvent(eventName.c_str(), pluginHandle_, &OnResourceEvent, instanceHandle_, PluginSubscribeResource);
 }
 
 void Plugin::Unsubscribe(std::string_view uri) {
@@ -23,12 +24,11 @@ void Plugin::FetchCurrentValue(std::string_view uri, const ResourceHandler& hand
 }
 
 void KIV_CDECL Plugin::OnResourceEvent(const PluginEventRecord* event) {
-    if (!event) return;
-    auto* const plugin = static_cast<Plugin*>(event->context);
-    const char* const name = event->name;
-    if (!plugin || !name) return;
+    if (!event || !event->name) return;
+    InstanceRegistry::Call call(event->context);
+    if (!call) return;
     try {
-        plugin->HandleResourceEvent(name, event->payload);
+        call.Instance().HandleResourceEvent(event->name, event->payload);
     } catch (...) {
     }
 }

@@ -1,8 +1,6 @@
 # devcore holds plugins to the contract by its own reading of it: none of its sources may include a header of the
 # layers it tests. Run with -DSOURCES=<the devcore folder>.
 file(GLOB files ${SOURCES}/*.h ${SOURCES}/*.cpp)
-# serve.cpp still decodes stored bodies with the remoting layer's body reader; it is the one file left to wean.
-list(FILTER files EXCLUDE REGEX "/serve\\.cpp$")
 set(found "")
 foreach(file ${files})
   file(STRINGS ${file} lines REGEX "^#include \"(runtime|remoting|plugin)/")

@@ -35,12 +35,17 @@ TEST(PathTemplateTest, MatchesWholePathsAndMeasuresWhatTheParametersCaptured) {
         {"/a/}b", "/a/}b", 0},  // no "{": taken literally
         {"/a/{{id}", "/a/b", 1},
         {"/v1/{+path}/{name}", "/v1/a/b/c", 4},
+        {"/files/{+rest}", "/files/a\nb", std::nullopt},  // any text but a line break
+        {"/page{#frag}", "/page#a\rb", std::nullopt},
+        {"/a/{id}", "/a/b\nc", 3},  // a segment takes line breaks
     };
     for (const Case& c : cases) {
         size_t captured = 99;
         const bool matched = PathTemplate(c.pathTemplate).Match(c.path, &captured);
         EXPECT_EQ(matched, c.captured.has_value()) << c.pathTemplate << " " << c.path;
-        if (matched && c.captured) EXPECT_EQ(captured, *c.captured) << c.pathTemplate << " " << c.path;
+        if (matched && c.captured) {
+            EXPECT_EQ(captured, *c.captured) << c.pathTemplate << " " << c.path;
+        }
     }
     EXPECT_FALSE(PathTemplate("/a/b").HasParameters());
     EXPECT_TRUE(PathTemplate("/a/{b}").HasParameters());

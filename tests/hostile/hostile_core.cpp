@@ -81,9 +81,10 @@ nlohmann::json ToJson(const PluginValue& value, int depth) {
         case PluginValueBool:
             if (value.payload.boolean > 1) throw std::runtime_error("a bool of " + std::to_string(value.payload.boolean));
             return value.payload.boolean == 1;
-        case PluginValueSigned: return value.payload.i64;
-        case PluginValueUnsigned: return value.payload.u64;
-        case PluginValueFloat: return value.payload.f64;
+        // Packed fields, read by value.
+        case PluginValueSigned: return int64_t(value.payload.i64);
+        case PluginValueUnsigned: return uint64_t(value.payload.u64);
+        case PluginValueFloat: return double(value.payload.f64);
         case PluginValueBorrowedString:
         case PluginValueOwnedString: return TextOf(span.data, span.count, "a text");
         case PluginValueBorrowedBytes:
@@ -342,7 +343,13 @@ void HostileCore::AnswerStream(std::string url, StreamScript script) {
 
 void HostileCore::Record(std::string call) {
     std::lock_guard lock(mutex_);
-    calls_.push_back(std::move(call));
+    ++totals_.calls;
+    if (recording) calls_.push_back(std::move(call));
+}
+
+HostileCore::Totals HostileCore::Counted() const {
+    std::lock_guard lock(mutex_);
+    return totals_;
 }
 
 void KIV_CDECL HostileCore::SendRequest(const PluginCoreApi* api, PluginResponseRecord* response,
@@ -380,7 +387,8 @@ void KIV_CDECL HostileCore::SendEvent(const PluginCoreApi* api, const PluginEven
     }
     core.Record(std::string("SendEvent ") + (name ? name : "<null>"));
     std::lock_guard lock(core.mutex_);
-    core.events_.push_back({name ? name : "<null>", std::move(payload)});
+    ++core.totals_.events;
+    if (core.recording) core.events_.push_back({name ? name : "<null>", std::move(payload)});
 }
 
 void KIV_CDECL HostileCore::SubscribeEvent(const PluginCoreApi* api, const char* name, uint32_t pluginHandle,
@@ -419,7 +427,8 @@ void KIV_CDECL HostileCore::WriteLog(const PluginCoreApi* api, int32_t level, co
     core.Record("WriteLog " + std::to_string(level) + " " + line);
     {
         std::lock_guard lock(core.mutex_);
-        core.logs_.push_back({level, line});
+        ++core.totals_.logs;
+        if (core.recording) core.logs_.push_back({level, line});
     }
     if (core.onWriteLog) core.onWriteLog(level, text);
 }
@@ -436,7 +445,7 @@ size_t HostileCore::Deliver(std::string_view eventName, const PluginValue& paylo
     const std::vector<Subscription> targets = SubscribedAs(eventName);
     for (const Subscription& subscription : targets) {
         PluginEventRecord event{};
-        event.name = values.Keep(eventName);
+        event.name = subscription.name.c_str();
         event.payload = payload;
         event.context = subscription.context;
         subscription.callback(&event);
@@ -456,6 +465,16 @@ PluginRequestRecord HostileCore::Request(const Function& function, std::string_v
     request.path = values.Keep(path);
     request.dispatchContext = function.context;
     request.requestId = 7;
+    return request;
+}
+
+PluginRequestRecord HostileCore::Request(const Function& function, std::string_view path, std::string_view contentType,
+                                         std::string_view body) {
+    PluginRequestRecord request = Request(function, path);
+    request.contentType = values.Keep(contentType);
+    const PluginValue bytes = values.Bytes(body);
+    request.body = static_cast<const uint8_t*>(bytes.payload.span.data);
+    request.bodyLength = static_cast<uint32_t>(body.size());
     return request;
 }
 
@@ -490,13 +509,7 @@ Hostile::Answer HostileCore::Call(const Function& function, std::string_view pat
 
 Hostile::Answer HostileCore::Call(const Function& function, std::string_view path, std::string_view contentType,
                                   std::string_view body) {
-    PluginRequestRecord request = Request(function, path);
-    request.contentType = values.Keep(contentType);
-    // The body lies in a block of exactly its size: a read past its length is caught.
-    const PluginValue bytes = values.Bytes(body);
-    request.body = static_cast<const uint8_t*>(bytes.payload.span.data);
-    request.bodyLength = static_cast<uint32_t>(body.size());
-    return Call(function, request);
+    return Call(function, Request(function, path, contentType, body));
 }
 
 std::vector<std::string> HostileCore::Calls() const {

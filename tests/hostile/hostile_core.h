@@ -177,6 +177,9 @@ public:
 
     // A request record for the function: method, path and its dispatch context; the test may change any field.
     PluginRequestRecord Request(const Function& function, std::string_view path);
+    // The same with a body (in a block of exactly its size: a read past its length is caught) and content type.
+    PluginRequestRecord Request(const Function& function, std::string_view path, std::string_view contentType,
+                                std::string_view body);
     // Calls the function's dispatch callback with a zeroed response record, reads the answer and frees the record
     // through the free routine the plugin stored in it.
     Hostile::Answer Call(const Function& function, const PluginRequestRecord& request);
@@ -194,6 +197,17 @@ public:
     std::vector<Subscription> Subscriptions() const;
     size_t CountCalls(std::string_view prefix) const;
     void ClearRecords();
+
+    // When false the core keeps no record of what the plugin did, only how much of it: for runs of millions of
+    // calls, whose records would outgrow what is measured.
+    bool recording = true;
+    struct Totals {
+        size_t calls = 0;
+        size_t events = 0;
+        size_t logs = 0;
+    };
+    // Counted whether or not the core records.
+    Totals Counted() const;
 
     Values values;
 
@@ -224,6 +238,7 @@ private:
     std::vector<LogLine> logs_;
     std::vector<SentEvent> events_;
     std::vector<Subscription> subscriptions_;
+    Totals totals_;
     bool destroyed_ = false;
 };
 

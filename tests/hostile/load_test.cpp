@@ -7,6 +7,12 @@
 namespace Hostile {
 namespace {
 
+// A field of a packed record, by value: a reference to it may be misaligned.
+template <class T>
+T ValueOf(T field) {
+    return field;
+}
+
 TEST(HostileLoad, OnlyCoresOfMajor18GetAnInstance) {
     const struct {
         uint32_t major, minor, patch;
@@ -20,21 +26,21 @@ TEST(HostileLoad, OnlyCoresOfMajor18GetAnInstance) {
         EXPECT_EQ(core.Load(c.major, c.minor, c.patch), c.loads) << version;
         const PluginLoadBlock block = core.block;
         if (c.loads) {
-            EXPECT_EQ(block.versionMajor, 18u);
-            EXPECT_EQ(block.versionMinor, 0u);
-            EXPECT_EQ(block.versionPatch, 0u);
+            EXPECT_EQ(ValueOf(block.versionMajor), 18u);
+            EXPECT_EQ(ValueOf(block.versionMinor), 0u);
+            EXPECT_EQ(ValueOf(block.versionPatch), 0u);
             EXPECT_EQ(core.shortName, "kiv-player-level-up");
-            EXPECT_NE(block.description, nullptr);
+            EXPECT_NE(ValueOf(block.description), nullptr);
             ASSERT_EQ(core.functions.size(), 3u) << version;
             for (const HostileCore::Function& function : core.functions) {
                 EXPECT_NE(function.dispatch, nullptr) << function.name;
                 EXPECT_NE(function.context, nullptr) << function.name;
             }
         } else {
-            EXPECT_EQ(block.entryTable, nullptr) << version;
-            EXPECT_EQ(block.instance, nullptr) << version;
-            EXPECT_EQ(block.shortName, nullptr) << version;
-            EXPECT_EQ(block.description, nullptr) << version;
+            EXPECT_EQ(ValueOf(block.entryTable), nullptr) << version;
+            EXPECT_EQ(ValueOf(block.instance), nullptr) << version;
+            EXPECT_EQ(ValueOf(block.shortName), nullptr) << version;
+            EXPECT_EQ(ValueOf(block.description), nullptr) << version;
         }
     }
 }
@@ -67,6 +73,52 @@ TEST(HostileLoad, InitSubscribesTheServiceProxyEventsAndFetchesEveryResourceItFo
     EXPECT_EQ(core.Calls(), expected);
     // Every subscription carries the handle of the init block.
     for (const Subscription& subscription : core.Subscriptions()) EXPECT_EQ(subscription.pluginHandle, core.pluginHandle);
+}
+
+TEST(HostileLoad, InitWithoutACoreTableOrItsRequiredOperationsIsRefusedWithoutACall) {
+    const struct {
+        const char* what;
+        void (*spoil)(PluginCoreApi&);
+    } required[] = {
+        {"SendRequest", [](PluginCoreApi& api) { api.SendRequest = nullptr; }},
+        {"SendEvent", [](PluginCoreApi& api) { api.SendEvent = nullptr; }},
+        {"SubscribeEvent", [](PluginCoreApi& api) { api.SubscribeEvent = nullptr; }},
+        {"UnsubscribeEvent", [](PluginCoreApi& api) { api.UnsubscribeEvent = nullptr; }},
+    };
+    for (const auto& c : required) {
+        HostileCore core;
+        ASSERT_TRUE(core.Load());
+        c.spoil(core.Api());
+        EXPECT_EQ(core.Init(), 0) << c.what;
+        EXPECT_TRUE(core.Calls().empty()) << c.what;
+    }
+    HostileCore core;
+    ASSERT_TRUE(core.Load());
+    const PluginInitBlock noTable{nullptr, 5};
+    EXPECT_EQ(core.Init(&noTable), 0);
+    EXPECT_EQ(core.Init(nullptr), 0);
+    const PluginInitBlock init = core.InitBlock();
+    EXPECT_EQ(core.entryTable->Init(nullptr, &init), 0);
+    EXPECT_TRUE(core.Calls().empty());
+    // Refusals leave the instance as it was: a later Init with a whole table starts it.
+    EXPECT_EQ(core.Init(), 1);
+}
+
+TEST(HostileLoad, WithoutTheOptionalOperationsThePluginStillWorks) {
+    HostileCore core;
+    ASSERT_TRUE(core.Load());
+    core.Api().Yield = nullptr;
+    core.Api().BeginWait = nullptr;
+    core.Api().EndWait = nullptr;
+    core.Api().WriteLog = nullptr;
+    ASSERT_EQ(core.Init(), 1);
+    // A stream that makes the plugin wait between its pieces, and a missing queue list that it logs.
+    core.AnswerStream(kSpellsUri, {{"[{\"id\":4,\"summonerLevel\":5}", "]"}});
+    EXPECT_EQ(EndGame(core), 1u);
+    const std::vector<SentEvent> events = core.Events();
+    ASSERT_EQ(events.size(), 2u);
+    EXPECT_NE(events[0].payload.find("\"newSpells\":[4]"), std::string::npos) << events[0].payload;
+    EXPECT_TRUE(core.Logs().empty());
 }
 
 }  // namespace

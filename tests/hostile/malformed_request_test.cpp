@@ -39,9 +39,12 @@ TEST_F(MalformedRequest, NullRecordsAndNullPathsAreInvalidFunctions) {
     // No request record at all.
     PluginResponseRecord response{};
     levelUp.dispatch(&response, nullptr);
-    EXPECT_EQ(response.status, 404u);
-    EXPECT_STREQ(response.errorText, "Invalid function");
-    response.free(&response);
+    const uint32_t status = response.status;
+    const char* const error = response.errorText;
+    EXPECT_EQ(status, 404u);
+    EXPECT_STREQ(error, "Invalid function");
+    const PluginResponseFree free = response.free;
+    free(&response);
 }
 
 TEST_F(MalformedRequest, NullArraysWithHugeCountsHoldNothing) {

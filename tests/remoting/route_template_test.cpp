@@ -172,6 +172,8 @@ TEST_F(RouteMatching, AgreesWithTheRegularExpressionReference) {
         "/a/{id}",       "/files/{+rest}",   "/page{#frag}",     "/a/{x}/b/{+y}", "/a/{+x}/b/{+y}/c",
         "{a}{b}{c}",     "{+a}{b}{+c}",      "/{x}/{x}",         "/a}/{id}/{z}",  "x{#f}{#g}",
         "/{+ab{cd}/e",   "/open{id",         "/a.b/{+x}.{y}",    "{+a}/{+b}/",    "/{a}#{+b}",
+        // Without a "{" a template is literal, a "}" in it included.
+        "/a}b.c",
     };
     const char* const bytes[] = {"a", "b", "/", "#", "\n", "\r", "%41", "+", ".", "c", "/b/", "x"};
     uint64_t state = 7;

@@ -111,5 +111,53 @@ TEST_F(Requests, ArgumentsThatDoNotConvertAreNotSent) {
     EXPECT_TRUE(core.requests.empty());
 }
 
+// What a core answers every request with, in the cases below.
+struct FlaggedAnswer {
+    uint8_t errorFlag;
+    const char* errorText;
+    uint32_t status;
+};
+FlaggedAnswer flaggedAnswer{};
+
+void KIV_CDECL AnswerFlagged(const PluginCoreApi*, PluginResponseRecord* response, const PluginRequestRecord*) {
+    response->errorFlag = flaggedAnswer.errorFlag;
+    response->errorText = const_cast<char*>(flaggedAnswer.errorText);
+    response->status = flaggedAnswer.status;
+}
+
+TEST(RequestErrors, AnErrorFlagOrAnErrorTextIsAFailure) {
+    PluginCoreApi api{};
+    api.SendRequest = &AnswerFlagged;
+    api.SendEvent = [](const PluginCoreApi*, const PluginEventRecord*) {};
+    api.SubscribeEvent = [](const PluginCoreApi*, const char*, uint32_t, PluginEventCallback, void*, uint32_t) {};
+    api.UnsubscribeEvent = [](const PluginCoreApi*, const char*, uint32_t) {};
+    PluginLoadBlock block{18, 0, 0, nullptr, nullptr, nullptr, nullptr};
+    TestPlugin* plugin = LoadPlugin<TestPlugin>(&block);
+    ASSERT_NE(plugin, nullptr);
+    const PluginInitBlock init{&api, 1};
+    ASSERT_EQ(block.entryTable->Init(block.instance, &init), 1);
+
+    const struct {
+        FlaggedAnswer answer;
+        bool failed;
+        int32_t status;
+        const char* message;
+    } cases[] = {
+        {{1, nullptr, 503}, true, 503, "Error response for GET /x: status 503"},
+        {{7, nullptr, 0}, true, 0, "Error response for GET /x: status 0"},
+        {{1, "gone", 410}, true, 410, "Error response for GET /x: gone"},
+        {{0, "timeout", 504}, true, 504, "Error response for GET /x: timeout"},
+        {{0, nullptr, 503}, false, 0, ""},
+    };
+    for (const auto& c : cases) {
+        flaggedAnswer = c.answer;
+        const RequestResult<BindingProperty> result = plugin->Request<BindingProperty>(Method::Get, "/x");
+        EXPECT_EQ(result.isError, c.failed) << c.message;
+        EXPECT_EQ(result.error.status, c.status) << c.message;
+        EXPECT_EQ(result.error.message, c.message);
+    }
+    block.entryTable->Destroy(block.instance);
+}
+
 }  // namespace
 }  // namespace Zarvo::Client::Testing

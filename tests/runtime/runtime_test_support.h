@@ -82,8 +82,7 @@ protected:
     // Loads a TestPlugin for a core of the given version; the plugin is null when it was refused.
     void Load(uint32_t major = 18, uint32_t minor = 0, uint32_t patch = 0) {
         block = PluginLoadBlock{major, minor, patch, nullptr, nullptr, nullptr, nullptr};
-        LoadPlugin<TestPlugin>(&block);
-        plugin = static_cast<TestPlugin*>(block.instance);
+        plugin = LoadPlugin<TestPlugin>(&block);
     }
 
     // Loads and inits; the start hook runs inside Init.
@@ -92,12 +91,12 @@ protected:
         ASSERT_NE(plugin, nullptr);
         plugin->onStart = std::move(onStart);
         const PluginInitBlock init = core.InitBlock();
-        initResult = block.entryTable->Init(plugin, &init);
+        initResult = block.entryTable->Init(block.instance, &init);
     }
 
     void Destroy() {
         if (!plugin) return;
-        block.entryTable->Destroy(plugin);
+        block.entryTable->Destroy(block.instance);
         plugin = nullptr;
     }
 

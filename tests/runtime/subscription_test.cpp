@@ -50,7 +50,7 @@ TEST_F(Subscriptions, ExactSubscriptionFetchesTheCurrentValueAsCreate) {
     EXPECT_EQ(received[0].data.accountId, 7u);
     ASSERT_EQ(CoreSubscriptions(kSessionEvent), 1u);
     EXPECT_EQ(core.subscriptions.back().kind, static_cast<uint32_t>(PluginSubscribeResource));
-    EXPECT_EQ(core.subscriptions.back().context, plugin);
+    EXPECT_EQ(core.subscriptions.back().context, ValueOf(block.instance));
 }
 
 TEST_F(Subscriptions, FailedInitialFetchDeliversNothingUntilTheFirstChange) {

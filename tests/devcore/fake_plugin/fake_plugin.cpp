@@ -1,10 +1,13 @@
 // A small plugin written against the C contract, for the devcore tests. It serves the game-queue list as a streamed
 // body and an echo of the request record it receives (or, for the body "bad headers", a header count without the
 // headers), describes a function without a dispatch routine, logs the level of every level-up event it hears, and logs
-// "destroyed" in Destroy. Built three ways: as it is, speaking plugin API 17, and with an Init that fails.
+// "destroyed" in Destroy. The echo never returns for the body "hang"; after the body "hang in Destroy", Destroy never
+// returns. Built three ways: as it is, speaking plugin API 17, and with an Init that fails.
 #include <algorithm>
+#include <chrono>
 #include <cstring>
 #include <string>
+#include <thread>
 
 #include "abi/plugin_abi.h"
 #include "binding/property.h"
@@ -21,6 +24,11 @@
 namespace {
 
 const PluginInitBlock* initBlock = nullptr;
+bool hangInDestroy = false;
+
+[[noreturn]] void Hang() {
+    for (;;) std::this_thread::sleep_for(std::chrono::seconds(1));
+}
 
 void Log(int32_t level, const std::string& text) {
     if (initBlock) initBlock->api->WriteLog(initBlock->api, level, text.c_str());
@@ -72,6 +80,10 @@ void KIV_CDECL ServeEcho(PluginResponseRecord* response, const PluginRequestReco
         response->status = 503;
         return;
     }
+    const std::string_view body =
+        record.bodyLength > 0 ? std::string_view(reinterpret_cast<const char*>(record.body)) : std::string_view();
+    if (body == "hang") Hang();
+    if (body == "hang in Destroy") hangInDestroy = true;
     if (record.bodyLength > 0 && std::string_view(reinterpret_cast<const char*>(record.body)) == "bad headers") {
         response->headerCount = 2;  // and no headers
         return;
@@ -135,6 +147,7 @@ uint8_t KIV_CDECL Init(void*, const PluginInitBlock* init) {
 void KIV_CDECL GetMemoryStats(void*, PluginMemoryStats* stats) { *stats = PluginMemoryStats{}; }
 
 void KIV_CDECL Destroy(void*) {
+    if (hangInDestroy) Hang();
     Log(0, "destroyed");
     initBlock = nullptr;
 }

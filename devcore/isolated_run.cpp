@@ -1,0 +1,204 @@
+#include "devcore/isolated_run.h"
+
+#include <charconv>
+#include <chrono>
+#include <cstdio>
+#include <iostream>
+
+#include "devcore/scenario_player.h"
+#include "devcore/scenario_reader.h"
+#include "platform/system.h"
+#include "platform/system_process.h"
+
+namespace Zarvo::DevCore {
+namespace {
+
+// The child's reports are frames "<kind> <payload length>\n<payload>":
+//   phase     "<step, 0 while loading or unloading> <1 while loading, else 0>\n<position>": the part of the play
+//             that begins ("step 3 at story.yaml:12:5")
+//   activity  "" when the core runs no plugin's code, else "<0 or 1: reading>\n<plugin>\n<what>"
+//   result    "<outcome> <steps> <steps played> <failed step>\n<report>"
+void Send(intptr_t channel, std::string_view kind, std::string_view payload) {
+    std::string frame(kind);
+    frame += ' ';
+    frame += std::to_string(payload.size());
+    frame += '\n';
+    frame += payload;
+    Platform::WriteReport(channel, frame);
+}
+
+std::string OneLine(std::string_view text) {
+    std::string line(text);
+    for (char& c : line)
+        if (c == '\n' || c == '\r') c = ' ';
+    return line;
+}
+
+// Takes the first whole frame off the front of `buffer`; false when none is whole yet.
+bool TakeFrame(std::string& buffer, std::string& kind, std::string& payload) {
+    const size_t space = buffer.find(' ');
+    const size_t newline = buffer.find('\n');
+    if (space == std::string::npos || newline == std::string::npos || newline < space) return false;
+    size_t length = 0;
+    const auto [end, failed] = std::from_chars(buffer.data() + space + 1, buffer.data() + newline, length);
+    if (failed != std::errc() || end != buffer.data() + newline) {
+        buffer.clear();  // not a frame of the child's: nothing after it can be trusted either
+        return false;
+    }
+    if (buffer.size() < newline + 1 + length) return false;
+    kind = buffer.substr(0, space);
+    payload = buffer.substr(newline + 1, length);
+    buffer.erase(0, newline + 1 + length);
+    return true;
+}
+
+std::string Seconds(double seconds) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%g s", seconds);
+    return text;
+}
+
+// What the parent knows of the child's play so far.
+struct Heard {
+    std::string position = "before the scenario began";
+    size_t step = 0;
+    bool loading = true;
+    bool running = false;  // a plugin's code, rather than the core reading what a plugin handed over
+    std::string plugin;    // empty when the core is in none of the plugins' business
+    std::string what;
+    bool anything = false;
+    bool finished = false;
+    ScenarioRun result;
+};
+
+void Hear(Heard& heard, const std::string& kind, const std::string& payload) {
+    heard.anything = true;
+    if (kind == "phase") {
+        int loading = 1;
+        std::sscanf(payload.c_str(), "%zu %d", &heard.step, &loading);
+        heard.loading = loading == 1;
+        const size_t newline = payload.find('\n');
+        heard.position = newline == std::string::npos ? "" : payload.substr(newline + 1);
+    } else if (kind == "activity") {
+        heard.plugin.clear();
+        heard.what.clear();
+        const size_t first = payload.find('\n'), second = payload.find('\n', first + 1);
+        if (payload.empty() || second == std::string::npos) return;
+        heard.running = payload[0] == '0';
+        heard.plugin = payload.substr(first + 1, second - first - 1);
+        heard.what = payload.substr(second + 1);
+    } else if (kind == "result") {
+        const size_t newline = payload.find('\n');
+        int outcome = 0;
+        std::sscanf(payload.c_str(), "%d %zu %zu %zu", &outcome, &heard.result.steps, &heard.result.stepsPlayed,
+                    &heard.result.failedStep);
+        heard.result.outcome = static_cast<ScenarioRun::Outcome>(outcome);
+        heard.result.report = newline == std::string::npos ? "" : payload.substr(newline + 1);
+        heard.finished = true;
+    }
+}
+
+std::string Crashed(const Heard& heard, const std::string& signal) {
+    if (heard.plugin.empty()) return "the core crashed with " + signal + " outside any plugin's code";
+    if (heard.running) return heard.plugin + " crashed with " + signal + " in " + heard.what;
+    return heard.plugin + " handed the core storage it cannot read (" + signal + " while reading " + heard.what + ")";
+}
+
+std::string Hung(const Heard& heard, double timeout) {
+    if (heard.plugin.empty()) return "the core did not finish within " + Seconds(timeout) + " outside any plugin's code";
+    if (heard.running) return heard.plugin + " did not return within " + Seconds(timeout) + " from " + heard.what;
+    return "the core did not finish reading " + heard.what + " within " + Seconds(timeout);
+}
+
+bool childrenStart = true;  // false once this system could not run a child
+
+}  // namespace
+
+ScenarioRun RunFileInChild(const std::string& file, const RunOptions& options, std::ostream& out) {
+    if (!childrenStart) return RunScenarioFile(file, options, out);
+    std::vector<std::string> arguments = {"run", file, "--step-timeout", std::to_string(options.stepTimeout)};
+    for (const std::string& plugin : options.plugins) arguments.insert(arguments.end(), {"--plugin", plugin});
+    for (const std::string& filter : options.filters) arguments.insert(arguments.end(), {"--filter", filter});
+    if (options.verbose) arguments.push_back("--verbose");
+    out.flush();
+    Platform::ChildProcess child;
+    if (std::string error; !child.Start(Platform::ExecutableFilePath(), arguments, kReportOption, error)) {
+        childrenStart = false;
+        return RunScenarioFile(file, options, out);
+    }
+
+    using Clock = std::chrono::steady_clock;
+    const auto timeout = std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(options.stepTimeout));
+    Heard heard;
+    std::string buffer;
+    Clock::time_point deadline = Clock::now() + timeout;
+    bool hung = false;
+    for (;;) {
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
+        const Platform::ChildProcess::Read read = child.ReadReport(buffer, std::max(left, std::chrono::milliseconds(0)) +
+                                                                               std::chrono::milliseconds(1));
+        for (std::string kind, payload; TakeFrame(buffer, kind, payload);) {
+            Hear(heard, kind, payload);
+            if (kind == "phase") deadline = Clock::now() + timeout;
+        }
+        if (read == Platform::ChildProcess::Read::Ended) break;
+        if (read == Platform::ChildProcess::Read::Timeout && Clock::now() >= deadline && !heard.finished) {
+            hung = true;
+            child.Kill();
+            break;
+        }
+    }
+    const Platform::ChildProcess::Exit exit = child.Wait();
+    if (heard.finished) {
+        if (exit.signalled || exit.code != 0) {
+            // After the play: a sanitizer's report at exit, say, which the error output shows.
+            if (heard.result.outcome == ScenarioRun::Outcome::Passed) heard.result.outcome = ScenarioRun::Outcome::Failed;
+            heard.result.report += "FAIL the core's process ended with " +
+                                   (exit.signalled ? exit.signal : "exit status " + std::to_string(exit.code)) +
+                                   " after its play, " + heard.position + "\n";
+        }
+        return heard.result;
+    }
+    // A child that could not run this program ends with 127 before its first word.
+    if (!heard.anything && !exit.signalled && exit.code == 127) {
+        childrenStart = false;
+        return RunScenarioFile(file, options, out);
+    }
+    ScenarioRun failed;
+    failed.outcome = heard.loading ? ScenarioRun::Outcome::Error : ScenarioRun::Outcome::Failed;
+    failed.failedStep = heard.step;
+    // The child's count of the steps is lost with it.
+    std::string unread;
+    if (Scenario scenario; ReadScenario(file, scenario, unread)) failed.steps = failed.stepsPlayed = scenario.steps.size();
+    const std::string what = hung            ? Hung(heard, options.stepTimeout)
+                             : exit.signalled ? Crashed(heard, exit.signal)
+                                              : "the core's process ended with exit status " +
+                                                    std::to_string(exit.code) + " before the play did";
+    failed.report = "FAIL " + what + ", " + heard.position + "\n";
+    return failed;
+}
+
+int RunAsChild(const RunOptions& options, intptr_t channel, std::ostream& out) {
+    PlayOptions play;
+    bool loading = true;
+    play.phase = [channel, &loading](size_t step, const std::string& position) {
+        loading = loading && step == 0;
+        Send(channel, "phase", std::to_string(step) + (loading ? " 1\n" : " 0\n") + OneLine(position));
+    };
+    play.activity = [channel](const PluginActivity* activity) {
+        Send(channel, "activity",
+             activity ? std::string(activity->reading ? "1" : "0") + "\n" + OneLine(activity->plugin) + "\n" +
+                            OneLine(activity->what)
+                      : "");
+    };
+    for (const std::string& file : options.scenarios) {
+        const ScenarioRun run = RunScenarioFile(file, options, out, &play);
+        out.flush();
+        Send(channel, "result",
+             std::to_string(static_cast<int>(run.outcome)) + " " + std::to_string(run.steps) + " " +
+                 std::to_string(run.stepsPlayed) + " " + std::to_string(run.failedStep) + "\n" + run.report);
+    }
+    return 0;
+}
+
+}  // namespace Zarvo::DevCore

@@ -1,0 +1,120 @@
+#include "platform/system_process.h"
+
+#include <cerrno>
+#include <csignal>
+#include <cstring>
+
+#ifndef _WIN32
+#include <fcntl.h>
+#include <poll.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+extern char** environ;
+#endif
+
+namespace Zarvo::Platform {
+
+#ifndef _WIN32
+
+ChildProcess::~ChildProcess() {
+    if (process_ > 0) {
+        Kill();
+        Wait();
+    }
+    if (reports_ >= 0) close(static_cast<int>(reports_));
+}
+
+bool ChildProcess::Start(const std::string& program, const std::vector<std::string>& arguments,
+                         const std::string& reportOption, std::string& error) {
+    int pipe[2];
+    if (pipe2(pipe, O_CLOEXEC) != 0) {
+        error = std::strerror(errno);
+        return false;
+    }
+    // Only the writing end passes to the child.
+    fcntl(pipe[1], F_SETFD, 0);
+    const std::string channel = std::to_string(pipe[1]);
+    std::vector<char*> argv;
+    argv.push_back(const_cast<char*>(program.c_str()));
+    for (const std::string& argument : arguments) argv.push_back(const_cast<char*>(argument.c_str()));
+    argv.push_back(const_cast<char*>(reportOption.c_str()));
+    argv.push_back(const_cast<char*>(channel.c_str()));
+    argv.push_back(nullptr);
+    pid_t pid = 0;
+    const int failed = posix_spawn(&pid, program.c_str(), nullptr, nullptr, argv.data(), environ);
+    close(pipe[1]);
+    if (failed != 0) {
+        close(pipe[0]);
+        error = std::strerror(failed);
+        return false;
+    }
+    process_ = pid;
+    reports_ = pipe[0];
+    return true;
+}
+
+ChildProcess::Read ChildProcess::ReadReport(std::string& data, std::chrono::milliseconds timeout) {
+    pollfd watched{static_cast<int>(reports_), POLLIN, 0};
+    const int ready = poll(&watched, 1, static_cast<int>(timeout.count()));
+    if (ready == 0) return Read::Timeout;
+    if (ready < 0) return errno == EINTR ? Read::Timeout : Read::Ended;
+    char buffer[4096];
+    const ssize_t got = read(static_cast<int>(reports_), buffer, sizeof buffer);
+    if (got < 0 && errno == EINTR) return Read::Timeout;
+    if (got <= 0) return Read::Ended;
+    data.append(buffer, static_cast<size_t>(got));
+    return Read::Data;
+}
+
+void ChildProcess::Kill() {
+    if (process_ > 0) kill(static_cast<pid_t>(process_), SIGKILL);
+}
+
+ChildProcess::Exit ChildProcess::Wait() {
+    Exit exit;
+    if (process_ <= 0) return exit;
+    int status = 0;
+    while (waitpid(static_cast<pid_t>(process_), &status, 0) < 0 && errno == EINTR) {
+    }
+    process_ = -1;
+    if (WIFSIGNALED(status)) {
+        exit.signalled = true;
+        exit.code = WTERMSIG(status);
+        exit.signal = SignalName(exit.code);
+    } else {
+        exit.code = WEXITSTATUS(status);
+    }
+    return exit;
+}
+
+bool WriteReport(intptr_t channel, std::string_view text) {
+    while (!text.empty()) {
+        const ssize_t written = write(static_cast<int>(channel), text.data(), text.size());
+        if (written < 0 && errno == EINTR) continue;
+        if (written <= 0) return false;
+        text.remove_prefix(static_cast<size_t>(written));
+    }
+    return true;
+}
+
+std::string SignalName(int signal) {
+    switch (signal) {
+        case SIGSEGV: return "SIGSEGV";
+        case SIGABRT: return "SIGABRT";
+        case SIGBUS: return "SIGBUS";
+        case SIGFPE: return "SIGFPE";
+        case SIGILL: return "SIGILL";
+        case SIGKILL: return "SIGKILL";
+        case SIGTERM: return "SIGTERM";
+        case SIGINT: return "SIGINT";
+        case SIGPIPE: return "SIGPIPE";
+        case SIGTRAP: return "SIGTRAP";
+        default: return "signal " + std::to_string(signal);
+    }
+}
+
+#endif
+
+}  // namespace Zarvo::Platform
