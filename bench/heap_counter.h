@@ -1,7 +1,8 @@
 // Counts every heap block the benchmark program makes, whoever makes it: the C library's malloc family is replaced
 // by wrappers that count on the calling thread and pass on to the C library's own functions. Blocks made through
 // the runtime's counting allocator, operator new and libraries that call malloc (libyaml, msgpack-c) all count.
-// Include it in one source file of a program only. Under AddressSanitizer nothing is replaced and every figure is 0.
+// Include it in one source file of a program only. Under a sanitizer, which brings its own malloc, nothing is
+// replaced and every figure is 0.
 #pragma once
 
 #include <cstddef>
@@ -28,10 +29,12 @@ struct Use {
     int64_t peakBytes = 0;
 };
 
-#if defined(__SANITIZE_ADDRESS__)
-inline constexpr bool kCounting = false;
-#else
-inline constexpr bool kCounting = true;
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+#define KIV_BENCH_HEAP_SANITIZED 1
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer) || __has_feature(thread_sanitizer) || __has_feature(memory_sanitizer)
+#define KIV_BENCH_HEAP_SANITIZED 1
+#endif
 #endif
 
 template <class Work>
@@ -51,7 +54,7 @@ inline uint64_t Allocations() { return counters.allocations; }
 
 }  // namespace BenchHeap
 
-#if !defined(__SANITIZE_ADDRESS__)
+#if !defined(KIV_BENCH_HEAP_SANITIZED)
 
 extern "C" {
 

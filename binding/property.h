@@ -170,6 +170,9 @@ public:
     bool HasChild(std::string_view key) const noexcept { return &Child(key) != &EmptyNode(); }
     // Makes the node a Structure and inserts an Empty child when the key is absent.
     BindingProperty& ChildForWrite(std::string_view key);
+    // Gives this node the value of its member under the key, taken over rather than copied, and lets the other members
+    // go; a node that is no Structure, or has no such member, becomes Empty.
+    void ReplaceWithMember(std::string_view key) noexcept;
     // Children in ascending byte order of their keys; empty for other kinds. Adding a child never moves the others.
     const PropertyStructure& Members() const noexcept;
     PropertyStructure& Members() noexcept;
