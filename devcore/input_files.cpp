@@ -64,6 +64,19 @@ bool ReadFile(const std::string& path, std::string& text, std::string& error) {
     return !failed;
 }
 
+bool WriteFile(const std::string& path, const std::string& text, std::string& error) {
+    std::FILE* const file = std::fopen(path.c_str(), "wb");
+    if (!file) {
+        error = "cannot write " + path + ": " + std::strerror(errno);
+        return false;
+    }
+    const bool written = std::fwrite(text.data(), 1, text.size(), file) == text.size();
+    const int reason = errno;
+    const bool closed = std::fclose(file) == 0;
+    if (!written || !closed) error = "cannot write " + path + ": " + std::strerror(written ? errno : reason);
+    return written && closed;
+}
+
 bool ListScenarioFiles(const std::vector<std::string>& paths, std::vector<std::string>& files, std::string& error) {
     for (const std::string& path : paths) {
         std::error_code ignored;

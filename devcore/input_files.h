@@ -1,5 +1,5 @@
-// The files that the command line names: each must be readable before anything runs, and a folder stands for the
-// scenario files in it.
+// The files that the command line names: each must be readable before anything runs, a folder stands for the
+// scenario files in it, and a report file is written whole.
 #pragma once
 
 #include <string>
@@ -13,6 +13,9 @@ bool CheckReadable(const std::vector<std::string>& files, std::string& error);
 
 // Reads a whole file into `text`. False with "cannot read: <the system's reason>" when it cannot.
 bool ReadFile(const std::string& path, std::string& text, std::string& error);
+
+// Writes the text as the whole file. False with "cannot write <path>: <the system's reason>" when it cannot.
+bool WriteFile(const std::string& path, const std::string& text, std::string& error);
 
 // The scenario files that the paths name, in order: a file as it is, a folder as its *.yaml and *.yml files sorted
 // by name (not those of its subfolders). False with the reason when a path cannot be read or a folder holds no

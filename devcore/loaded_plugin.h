@@ -26,6 +26,7 @@ struct TestCore::LoadedPlugin {
     void* instance = nullptr;
     ApiTable table{};
     PluginInitBlock init{};  // the plugin keeps its address
+    const PluginApiDescription* description = nullptr;  // as the load block handed it over; may be null
     std::vector<Route> routes;
     bool hasLiveBytesBeforeInit = false;
     uint64_t liveBytesBeforeInit = 0;

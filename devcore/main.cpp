@@ -8,6 +8,7 @@
 #include <string>
 #include <string_view>
 
+#include "devcore/describe_command.h"
 #include "devcore/input_files.h"
 #include "devcore/isolated_run.h"
 #include "devcore/run_command.h"
@@ -23,13 +24,23 @@ constexpr int kWrongCommandLine = 2;
 constexpr const char* kRunHelp =
     "Each scenario file is played with a fresh core around the plugin libraries: those the scenario names under\n"
     "plugins: (relative to the file) and those given with --plugin (relative to the current folder). A folder\n"
-    "stands for its *.yaml and *.yml files, sorted by name. Every file gets a PASS or FAIL line; a failed\n"
-    "expectation is shown as expected against got, a plugin's breach of the contract by a sentence that names the\n"
-    "plugin. Each file is played in a process of its own: a plugin that crashes, aborts or takes longer than\n"
-    "--step-timeout over one step fails its scenario, and the run goes on with the next file.\n"
+    "stands for its *.yaml and *.yml files, sorted by name. Every file gets a PASS, FAIL or ERROR line, an unmet\n"
+    "expectation is shown where it is written with the values expected and got, a plugin's breach of the contract\n"
+    "by a sentence that names the plugin, and a summary line ends the run. Each file is played in a process of its\n"
+    "own: a plugin that crashes, aborts or takes longer than --step-timeout over one step fails its scenario, and\n"
+    "the run goes on with the next file.\n"
     "\n"
-    "Exit status: 0 when every scenario passed, 1 when one failed or could not be played, 2 for a wrong command\n"
-    "line or an input that cannot be read.";
+    "Exit status: 0 when every scenario played passed, 1 when one failed or could not be played, 2 for a wrong\n"
+    "command line, an input that cannot be read, a --junit file that cannot be written or a --filter that keeps\n"
+    "nothing.";
+
+constexpr const char* kDescribeHelp =
+    "Each plugin is loaded as run loads it, and its routes are listed by path: the method, the path template and\n"
+    "the result's type, then each argument with its type and where it may come from (the path, the query, a\n"
+    "header or the body). The events the plugin registers follow, with their payload types.\n"
+    "\n"
+    "Exit status: 0 when every plugin loaded, 1 when one did not, 2 for a wrong command line or a plugin library\n"
+    "that cannot be read.";
 
 constexpr const char* kServeHelp =
     "The plugins' routes are served over HTTP on 127.0.0.1, their catalogue at / and the events they send at\n"
@@ -82,6 +93,9 @@ int main(int argc, char** argv) {
                      "whose note or title contains it, up to that step; any case; may be given more than once")
         ->type_name("TEXT")
         ->allow_extra_args(false);
+    runCommand
+        ->add_option("--junit", run.junitFile, "write the results to FILE as JUnit XML too, one test case per file")
+        ->type_name("FILE");
     runCommand->add_flag("-v,--verbose", run.verbose, "tell the story: every step, request, event and log line");
     std::string colour = "auto";
     runCommand
@@ -103,6 +117,14 @@ int main(int argc, char** argv) {
     // A child process that plays one file for its parent and reports on the pipe given (see isolated_run.h).
     intptr_t reportChannel = -1;
     runCommand->add_option(kReportOption, reportChannel)->group("");
+
+    std::vector<std::string> described;
+    bool describeAsJson = false;
+    CLI::App* describeCommand =
+        app.add_subcommand("describe", "list the routes and events of plugin libraries, from their API descriptions");
+    describeCommand->footer(kDescribeHelp);
+    describeCommand->add_option("PLUGIN", described, "plugin libraries")->type_name("PATH")->required();
+    describeCommand->add_flag("--json", describeAsJson, "print a JSON list, one catalogue per plugin");
 
     ServeOptions serve;
     CLI::App* serveCommand = app.add_subcommand("serve", "serve the plugins' routes and a resource store over HTTP");
@@ -147,7 +169,8 @@ int main(int argc, char** argv) {
     // CLI11 would take an unknown command for a stray argument; it is named as what it is.
     const auto isCommand = [&](const CLI::App* command) { return command->check_name(argv[1]); };
     if (argc > 1 && argv[1][0] != '-' && app.get_subcommands(isCommand).empty())
-        return WrongCommandLine("unknown command '" + std::string(argv[1]) + "'; the commands are run and serve", "");
+        return WrongCommandLine(
+            "unknown command '" + std::string(argv[1]) + "'; the commands are run, describe and serve", "");
     try {
         app.parse(argc, argv);
     } catch (const CLI::CallForHelp& e) {
@@ -155,19 +178,25 @@ int main(int argc, char** argv) {
     } catch (const CLI::CallForVersion& e) {
         return app.exit(e);
     } catch (const CLI::ParseError& e) {
-        const CLI::App* command = runCommand->parsed() ? runCommand : serveCommand->parsed() ? serveCommand : nullptr;
-        return WrongCommandLine(e.what(), command ? command->get_name() : "");
+        const std::vector<CLI::App*> commands = app.get_subcommands();
+        return WrongCommandLine(e.what(), commands.empty() ? "" : commands[0]->get_name());
     }
 
     std::string error;
     if (runCommand->parsed()) {
         if (!ListScenarioFiles(scenarioPaths, run.scenarios, error) || !CheckReadable(run.plugins, error))
             return UnreadableInput(error);
+        // A report that cannot be written is told before anything runs.
+        if (!run.junitFile.empty() && !WriteFile(run.junitFile, "", error)) return UnreadableInput(error);
         run.colour = UseColour(colour == "always" ? ColourChoice::Always
                                 : colour == "never"  ? ColourChoice::Never
                                                      : ColourChoice::Auto);
         if (reportChannel >= 0) return RunAsChild(run, reportChannel, std::cout);
         return RunScenarios(run, std::cout);
+    }
+    if (describeCommand->parsed()) {
+        if (!CheckReadable(described, error)) return UnreadableInput(error);
+        return DescribePlugins(described, describeAsJson, std::cout);
     }
     if (!CheckReadable(serve.plugins, error)) return UnreadableInput(error);
     const auto milliseconds = [](double seconds) { return std::chrono::milliseconds(std::llround(seconds * 1000)); };

@@ -118,6 +118,7 @@ bool TestCore::Load(const std::string& libraryPath, std::string* error) {
     plugin->instance = instance;
     plugin->table = {table_.api, this, plugin.get()};
     plugin->init = {&plugin->table.api, kFirstPluginHandle + nextPlugin_++};
+    plugin->description = block.description;
     if (const PluginApiDescription* description = block.description) {
         std::vector<FunctionRoute> functions;
         std::string problem;
@@ -186,6 +187,12 @@ void TestCore::Unload(LoadedPlugin& plugin) {
                    Grouped(after) + ")");
     dlclose(plugin.library);
     Tell("  unload  " + plugin.name);
+}
+
+const PluginApiDescription* TestCore::ApiDescription(std::string_view plugin) const {
+    for (const auto& loaded : plugins_)
+        if (loaded->name == plugin) return loaded->description;
+    return nullptr;
 }
 
 void TestCore::SetAside(std::string_view pluginName, std::string reason) {

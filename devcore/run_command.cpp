@@ -6,7 +6,9 @@
 #include <optional>
 #include <sstream>
 
+#include "devcore/input_files.h"
 #include "devcore/isolated_run.h"
+#include "devcore/junit_report.h"
 #include "devcore/run_report.h"
 #include "devcore/scenario_player.h"
 #include "devcore/scenario_reader.h"
@@ -20,7 +22,8 @@ bool Contains(std::string_view text, std::string_view part) {
 }
 
 bool Matches(std::string_view text, const std::vector<std::string>& filters) {
-    return std::any_of(filters.begin(), filters.end(), [&](const std::string& filter) { return Contains(text, filter); });
+    return std::any_of(filters.begin(), filters.end(),
+                       [&](const std::string& filter) { return Contains(text, filter); });
 }
 
 // How many of the scenario's first steps the filters keep: all when there is none or the file's path matches one,
@@ -70,17 +73,31 @@ ScenarioRun RunScenarioFile(const std::string& file, const RunOptions& options, 
 }
 
 int RunScenarios(const RunOptions& options, std::ostream& out) {
-    const auto start = std::chrono::steady_clock::now();
+    using Clock = std::chrono::steady_clock;
+    const auto seconds = [](Clock::time_point start) {
+        return std::chrono::duration<double>(Clock::now() - start).count();
+    };
+    const Clock::time_point start = Clock::now();
     RunTally tally;
+    std::vector<ScenarioCase> cases;
     for (const std::string& file : options.scenarios) {
-        const ScenarioRun run =
-            options.isolated ? RunFileInChild(file, options, out) : RunScenarioFile(file, options, out);
-        tally.Count(run.outcome);
-        if (run.outcome != ScenarioRun::Outcome::Deselected)
-            out << PaintReport(run.report, options.colour) << ResultLine(file, run, options.colour) << std::flush;
+        const Clock::time_point fileStart = Clock::now();
+        ScenarioRun run = options.isolated ? RunFileInChild(file, options, out) : RunScenarioFile(file, options, out);
+        ScenarioCase& played = cases.emplace_back(ScenarioCase{file, std::move(run), seconds(fileStart)});
+        tally.Count(played.run.outcome);
+        if (played.run.outcome != ScenarioRun::Outcome::Deselected)
+            out << PaintReport(played.run.report, options.colour) << ResultLine(file, played.run, options.colour)
+                << std::flush;
     }
-    const std::chrono::duration<double> seconds = std::chrono::steady_clock::now() - start;
-    out << SummaryLine(tally, seconds.count(), options.colour) << std::flush;
+    const double total = seconds(start);
+    out << SummaryLine(tally, total, options.colour) << std::flush;
+    if (!options.junitFile.empty()) {
+        std::string error;
+        if (!WriteFile(options.junitFile, JUnitXml(cases, total), error)) {
+            out << "devcore: " << error << std::endl;
+            return 2;
+        }
+    }
     if (!tally.AllPassed()) return 1;
     if (tally.passed > 0) return 0;
     out << "no scenario file, and no step, matches --filter" << std::endl;

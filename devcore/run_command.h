@@ -20,6 +20,7 @@ struct RunOptions {
     std::vector<std::string> filters;
     bool verbose = false;                // tell the story of every step on the output
     bool colour = false;                 // colour the results with ANSI codes
+    std::string junitFile;               // when not empty, the results are written there as JUnit XML too
     double stepTimeout = 5;              // seconds a step, the loading or the unloading may take
     bool isolated = true;                // play each file in a child process of its own
 };
@@ -46,7 +47,8 @@ ScenarioRun RunScenarioFile(const std::string& file, const RunOptions& options, 
                             const PlayOptions* play = nullptr);
 
 // Plays every scenario file in order, reports each on `out` and ends with a summary line. Returns the exit
-// status: 0 when every scenario played passed, 1 when one did not, 2 when the filters left nothing to play.
+// status: 0 when every scenario played passed, 1 when one did not, 2 when the filters left nothing to play or the
+// JUnit file cannot be written.
 int RunScenarios(const RunOptions& options, std::ostream& out);
 
 }  // namespace Zarvo::DevCore

@@ -58,7 +58,10 @@ std::string Hint(std::string_view text, const yaml_mark_t& mark, std::string_vie
 class TreeBuilder {
 public:
     TreeBuilder(std::string_view text, YamlNode& root, ScenarioError& error)
-        : text_(text), root_(root), error_(error), aliasBudget_(std::max(kMinAliasNodes, text.size() * kAliasNodesPerInputByte)) {
+        : text_(text),
+          root_(root),
+          error_(error),
+          aliasBudget_(std::max(kMinAliasNodes, text.size() * kAliasNodesPerInputByte)) {
         yaml_parser_initialize(&parser_);
         yaml_parser_set_encoding(&parser_, YAML_UTF8_ENCODING);
         yaml_parser_set_input_string(&parser_, reinterpret_cast<const unsigned char*>(text.data()), text.size());
@@ -234,7 +237,8 @@ std::string QuoteSource(const std::vector<std::string>& lines, SourcePosition po
     std::string line = lines[position.line - 1];
     std::replace(line.begin(), line.end(), '\t', ' ');
     const std::string margin = "  " + std::string(number.size(), ' ') + " | ";
-    return "  " + number + " | " + line + "\n" + margin + std::string(std::max<size_t>(position.column, 1) - 1, ' ') + "^\n";
+    const size_t caret = std::max<size_t>(position.column, 1) - 1;
+    return "  " + number + " | " + line + "\n" + margin + std::string(caret, ' ') + "^\n";
 }
 
 bool ReadYamlTree(std::string_view text, YamlNode& root, ScenarioError& error) {

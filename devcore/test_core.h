@@ -177,6 +177,9 @@ public:
     bool Load(const std::string& libraryPath, std::string* error);
     // The short names of the loaded plugins, in load order.
     std::vector<std::string> LoadedPlugins() const;
+    // The API description that the loaded plugin of this short name handed over at load; null when there is no such
+    // plugin or it handed none. It stays valid until the plugin is unloaded, when the core ends.
+    const PluginApiDescription* ApiDescription(std::string_view plugin) const;
     // Stops calling the loaded plugin: its routes answer 503 with the reason, to HTTP clients and to other plugins,
     // it gets no more events, and it is neither destroyed nor closed with the core (it may still be inside a call
     // that never returned). A plugin already set aside keeps its first reason.

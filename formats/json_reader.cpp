@@ -7,20 +7,26 @@
 #include <cstddef>
 #include <cstring>
 
+#include "platform/allocation.h"
 #include "platform/format.h"
 
 namespace Zarvo {
 namespace {
 
-// Arrays and objects may nest this deep; the reader recurses once per level, so deeper input is refused.
+// Arrays and objects may nest this deep; the handler keeps each open one in a fixed array, so deeper input is
+// refused.
 constexpr size_t kMaxJsonDepth = 512;
 
-// Room for the reader's stack before it needs the heap.
+// Room for the reader's stack (strings being read, and a few bytes per open array or object) before it needs the
+// heap.
 constexpr size_t kReaderStackBuffer = 1024;
 
 // Objects opened at the first levels are given room for as many members as the last object closed at the same level
 // had: the records of an array mostly share one shape.
 constexpr size_t kGuessedLevels = 8;
+
+// The reader's stack takes the heap in pieces of at least this size.
+constexpr size_t kReaderHeapChunk = 64 * 1024;
 
 // Texts are copied piece by piece into a buffer of this size on the stack, never whole.
 constexpr size_t kPieceSize = 1024;
@@ -80,6 +86,14 @@ private:
     char* pieceEnd_ = nullptr;
     size_t before_ = 0;  // the bytes of the pieces before this one
     char piece_[kPieceSize + 1];
+};
+
+// The heap beneath the reader's stack, once its buffer is full: the runtime's counted allocation. The pool only
+// takes pieces from it and gives them back.
+class CountedReaderHeap {
+public:
+    void* Malloc(size_t size) { return size == 0 ? nullptr : Allocate(size); }
+    static void Free(void* block) { Release(block); }
 };
 
 // Strings up to this length are looked over a byte at a time for a NUL, longer ones at once.
@@ -212,19 +226,27 @@ BindingResult ParseJson(std::string_view text) {
     // The reader's stack (strings being read, and the nesting) starts in a buffer here: a small text allocates
     // nothing for it.
     alignas(std::max_align_t) char stackBuffer[kReaderStackBuffer];
-    rapidjson::MemoryPoolAllocator<> stackAllocator(stackBuffer, sizeof stackBuffer);
-    rapidjson::GenericReader<rapidjson::UTF8<>, rapidjson::UTF8<>, rapidjson::MemoryPoolAllocator<>> reader(
-        &stackAllocator);
-    rapidjson::ParseResult parsed = reader.Parse(stream, handler);
-    if (parsed || parsed.Code() == rapidjson::kParseErrorDocumentEmpty) {
+    CountedReaderHeap heap;
+    using StackAllocator = rapidjson::MemoryPoolAllocator<CountedReaderHeap>;
+    StackAllocator stackAllocator(stackBuffer, sizeof stackBuffer, kReaderHeapChunk, &heap);
+    rapidjson::GenericReader<rapidjson::UTF8<>, rapidjson::UTF8<>, StackAllocator> reader(&stackAllocator);
+    // The iterative parse keeps the nesting on the reader's stack, not the thread's: the core's threads may be small.
+    rapidjson::ParseResult parsed = reader.Parse<rapidjson::kParseIterativeFlag>(stream, handler);
+    auto offset = static_cast<uint32_t>(parsed.Offset());
+    rapidjson::ParseErrorCode code = parsed.Code();
+    if (code == rapidjson::kParseErrorDocumentEmpty && stream.Peek() != '\0') {
+        // A text that starts with "]", "}", "," or ":" is no empty document but an invalid value there.
+        code = rapidjson::kParseErrorValueInvalid;
+    }
+    if (parsed || code == rapidjson::kParseErrorDocumentEmpty) {
         if (!parsed) result.value.Clear();
         return result;
     }
-    auto offset = static_cast<uint32_t>(parsed.Offset());
+    // A refused level is reported past its "[" or "{".
     result.SetError(handler.TooDeep()
                         ? FormatString("Error: Arrays and objects nest deeper than %1 levels at offset %2.",
-                                       static_cast<uint32_t>(kMaxJsonDepth), offset)
-                        : FormatString("Error: %s at offset %u.", ErrorText(parsed.Code()), offset));
+                                       static_cast<uint32_t>(kMaxJsonDepth), offset + 1)
+                        : FormatString("Error: %s at offset %u.", ErrorText(code), offset));
     return result;
 }
 

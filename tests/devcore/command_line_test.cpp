@@ -21,7 +21,7 @@ TEST(CommandLine, EachCommandHasItsHelpAndEveryFaultExitsWith2) {
         {"run --help", 0, "play scenario files around plugin libraries\nUsage: devcore run [OPTIONS] SCENARIO..."},
         {"serve --help", 0, "serve the plugins' routes and a resource store over HTTP\nUsage: devcore serve"},
         {"", 2, "devcore: A subcommand is required\n"},
-        {"bogus", 2, "devcore: unknown command 'bogus'; the commands are run and serve\n"},
+        {"bogus", 2, "devcore: unknown command 'bogus'; the commands are run, describe and serve\n"},
         {"run", 2, "devcore: SCENARIO is required\nRun 'devcore run --help' for more information.\n"},
         {"run " + scenario + " --frobnicate", 2, "devcore: The following argument was not expected: --frobnicate\n"},
         {"serve --port=65536", 2, "devcore: --port: Value 65536 not in range 0 to 65535\n"},

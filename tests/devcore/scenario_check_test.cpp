@@ -183,11 +183,11 @@ TEST(ScenarioCheck, EventsAreComparedInOrderAndListedWhenTheirCountDiffers) {
 TEST(ScenarioCheck, LogLinesMatchByLevelAndWholeOrIncludedText) {
     Step step = RequestStep();
     const std::vector<LogLine> logs = {{2, "kiv-player-level-up: Failed to get queues", "p"}, {3, "done", "p"}};
-    step.logs = std::vector<ExpectedLog>{{2, "Failed to get", true}, {std::nullopt, "done", false}};
+    step.logs = std::vector<ExpectedLog>{{2, "Failed to get", true, {}}, {std::nullopt, "done", false, {}}};
     EXPECT_TRUE(CheckStep(step, nullptr, {}, logs).empty());
-    step.logs = std::vector<ExpectedLog>{{1, "Failed to get", true}, {std::nullopt, "done", false}};
+    step.logs = std::vector<ExpectedLog>{{1, "Failed to get", true, {}}, {std::nullopt, "done", false, {}}};
     EXPECT_EQ(CheckStep(step, nullptr, {}, logs).size(), 1u);
-    step.logs = std::vector<ExpectedLog>{{2, "Failed to get", false}, {std::nullopt, "done", false}};
+    step.logs = std::vector<ExpectedLog>{{2, "Failed to get", false, {}}, {std::nullopt, "done", false, {}}};
     EXPECT_EQ(CheckStep(step, nullptr, {}, logs).size(), 1u);
 }
 
@@ -212,7 +212,7 @@ TEST(ScenarioCheck, ResponseStatusAndErrorAreComparedExactly) {
 // A request that writes neither status nor error expects a success; `any` takes every response.
 TEST(ScenarioCheck, ARequestExpectsSuccessUnlessItSaysOtherwise) {
     ExpectedResponse plain, nullValue, refused, failing, any;
-    nullValue.value = ExpectedValue{BindingProperty(), false};
+    nullValue.value = ExpectedValue{BindingProperty(), false, {}};
     refused.status = 400;
     failing.error = "Unsupported body content type";
     any.any = true;

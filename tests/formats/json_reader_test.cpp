@@ -5,6 +5,7 @@
 #include <sstream>
 
 #include "formats/json_reader.h"
+#include "platform/allocation.h"
 #include "support/describe.h"
 
 namespace Zarvo {
@@ -55,7 +56,13 @@ INSTANTIATE_TEST_SUITE_P(
                     JsonCase{R"("abc)", "error: Error: Missing a closing quotation mark in string. at offset 4."},
                     JsonCase{"1e400", "error: Error: Number too big to be stored in double. at offset 0."},
                     JsonCase{"1.", "error: Error: Miss fraction part in number. at offset 2."},
-                    JsonCase{"1e", "error: Error: Miss exponent in number. at offset 2."}));
+                    JsonCase{"1e", "error: Error: Miss exponent in number. at offset 2."},
+                    // A closing bracket, comma or colon where the document starts is an invalid value, not an empty
+                    // document.
+                    JsonCase{"]", "error: Error: Invalid value. at offset 0."},
+                    JsonCase{" }", "error: Error: Invalid value. at offset 1."},
+                    JsonCase{", 1", "error: Error: Invalid value. at offset 0."},
+                    JsonCase{":[]", "error: Error: Invalid value. at offset 0."}));
 
 TEST(JsonReader, TextEndsAtTheFirstNulOrTheEndOfTheView) {
     EXPECT_EQ(Describe(ParseJson(std::string_view("[1]\0garbage", 11))), "[u1]");
@@ -105,6 +112,23 @@ TEST(JsonReader, DeepNestingIsRefusedWithoutExhaustingTheStack) {
     EXPECT_EQ(Describe(ParseJson(deep)), "error: Error: Arrays and objects nest deeper than 512 levels at offset 513.");
     std::string allowed = std::string(512, '[') + std::string(512, ']');
     EXPECT_TRUE(ParseJson(allowed).ok);
+    // The offset is just past the refused level's "{".
+    std::string objects;
+    for (int level = 0; level < 600; ++level) objects += R"({"a":)";
+    EXPECT_EQ(Describe(ParseJson(objects)),
+              "error: Error: Arrays and objects nest deeper than 512 levels at offset 2561.");
+}
+
+// The reader's stack outgrows its buffer on a long string; what it then takes from the heap is counted, and freed.
+TEST(JsonReader, TheReadersWorkingMemoryIsCounted) {
+    const std::string unterminated = '"' + std::string(10000, 'x');
+    const AllocationStatistics& statistics = ProcessAllocationStatistics();
+    const uint64_t allocatedBefore = statistics.bytesAllocated, liveBefore = statistics.liveBytes;
+    EXPECT_EQ(Describe(ParseJson(unterminated)),
+              "error: Error: Missing a closing quotation mark in string. at offset 10001.");
+    // The reader's stack holding the string read so far (the text itself is read piece by piece, never copied whole).
+    EXPECT_GE(statistics.bytesAllocated - allocatedBefore, unterminated.size());
+    EXPECT_EQ(statistics.liveBytes, liveBefore);
 }
 
 std::string ReadFile(const std::filesystem::path& path) {

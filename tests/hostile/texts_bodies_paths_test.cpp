@@ -1,5 +1,6 @@
 // Texts whose length word ends before their NUL (or that have none), in request items, event payloads and answers;
-// a YAML body nested 100,000 levels deep; a 64 KB path matched on a thread with a 64 KB stack.
+// a YAML body nested 100,000 levels deep, and one 512 levels deep on a 64 KB stack; a 64 KB path matched on a thread
+// with a 64 KB stack.
 #include <string>
 
 #include "hostile_fixture.h"
@@ -72,6 +73,21 @@ TEST_F(CoreTexts, AYamlBodyNested100000LevelsDeepIsRefusedAtLevel513) {
               std::string::npos)
         << answer.error;
     EXPECT_TRUE(Contains(GetNotification(kToasts).value, "\"seenThisEvent\":false"));
+}
+
+// A body at the bound, with an alias that copies its deepest part, is read whole, converted and freed on a 64 KB
+// stack.
+TEST_F(CoreTexts, AYamlBody512LevelsDeepIsAcceptedOnA64KilobyteStack) {
+    ASSERT_EQ(EndGame(true, 4), 1u);
+    const std::string deep = "&d " + std::string(511, '[') + std::string(511, ']');
+    const std::string body = "{newSummonerLevel: 5, seenThisEvent: true, deep: " + deep + ", again: *d}";
+    Answer answer;
+    RunOnThreadWithStack(64 * 1024, [&] {
+        answer = core.Call(core.FunctionFor(kPost, kNotificationsTemplate),
+                           std::string(kNotificationsPrefix) + kToasts, "application/x-yaml", body);
+    });
+    EXPECT_EQ(answer.errorFlag, 0) << answer.error;
+    EXPECT_TRUE(Contains(GetNotification(kToasts).value, "\"seenThisEvent\":true"));
 }
 
 TEST_F(CoreTexts, A64KilobytePathIsMatchedOnA64KilobyteStack) {
