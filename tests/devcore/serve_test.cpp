@@ -132,6 +132,7 @@ TEST(ServeStartTest, ReportsAPluginThatDoesNotLoad) {
 }
 
 TEST(ServeStartTest, StopsOnInterruptAndTerminate) {
+    if (!kSignalsReachDevcore) GTEST_SKIP() << kSignalsUnderEmulator;
     for (const int signal : {SIGINT, SIGTERM}) {
         ServeProcess serve({"--plugin", FakeLibrary("kiv-fake-queues"), "-v"});
         serve.Process().Signal(signal);
