@@ -22,5 +22,12 @@ inline constexpr uint32_t kMaxFunctions = 10'000;
 inline constexpr int kMaxRequestNesting = 16;
 // Deliveries of the events that plugins send while the core serves one call (in a scenario, one step).
 inline constexpr size_t kMaxDeliveries = 10'000;
+// What one plugin may hand the core while the core serves one call (in a scenario, one step; in serve, one request):
+// calls into the core, values in its events and requests, and bytes of the texts and byte arrays the core keeps of
+// them (log lines, event and subscription names, paths, texts and byte arrays in values). Past a bound the core
+// ignores the plugin's calls until that call ends, so that a plugin calling the core in a loop holds memory bounded.
+inline constexpr size_t kMaxStepCalls = 1'000'000;
+inline constexpr size_t kMaxStepValues = 1'000'000;
+inline constexpr size_t kMaxStepBytes = size_t{64} << 20;
 
 }  // namespace Zarvo::DevCore

@@ -43,6 +43,7 @@ public:
             top.key = key ? *key : (unreadable_ = "(member " + std::to_string(index + 1) + ")");
             if (!entry.key) return Fail("a member with a null key");
             if (!key) return Fail("a key without a NUL within " + Grouped(kMaxPlainText) + " bytes");
+            reading_.bytes += key->size();
             if (top.target->HasChild(*key)) reading_.warnings.push_back("a key given twice" + At());
             BindingProperty& member = top.target->ChildForWrite(*key);
             member.Clear();
@@ -69,7 +70,7 @@ private:
 
     // Reads a leaf into `target`, or opens a container; false after a problem.
     bool Visit(const PluginValue& record, BindingProperty& target) {
-        if (++nodes_ > kMaxValueNodes) return Fail(MoreValues()), false;
+        if (++reading_.values > kMaxValueNodes) return Fail(MoreValues()), false;
         const uint32_t kind = record.kind;
         const PluginValueSpan span = record.payload.span;
         switch (kind) {
@@ -88,6 +89,7 @@ private:
                 std::string_view text;
                 std::string problem = ReadCountedText(static_cast<const char*>(span.data), span.count, text);
                 if (!problem.empty()) return Fail(std::move(problem)), false;
+                reading_.bytes += text.size();
                 target.SetString(text);
                 return true;
             }
@@ -99,6 +101,7 @@ private:
                            false;
                 if (span.count > 0 && !span.data)
                     return Fail("a byte array of " + Grouped(span.count) + " bytes with a null pointer"), false;
+                reading_.bytes += span.count;
                 target.SetBlob(static_cast<const uint8_t*>(span.data), span.count);
                 return true;
             case PluginValueArray:
@@ -110,7 +113,7 @@ private:
     bool Open(bool isArray, PluginValueSpan span, BindingProperty& target) {
         const char* const what = isArray ? "an array" : "an object";
         const char* const members = isArray ? " elements" : " members";
-        if (span.count > kMaxValueNodes - nodes_)
+        if (span.count > kMaxValueNodes - reading_.values)
             return Fail(std::string(what) + " of " + Grouped(span.count) + members + ", " + MoreValues()), false;
         if (span.count > 0 && !span.data)
             return Fail(std::string(what) + " of " + Grouped(span.count) + members + " with a null pointer"), false;
@@ -144,7 +147,6 @@ private:
     ValueReading& reading_;
     std::vector<OpenContainer> open_;
     std::unordered_set<const void*> enclosing_;  // the storage of the open containers
-    size_t nodes_ = 0;
     std::string unreadable_;
 };
 

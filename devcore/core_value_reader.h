@@ -16,6 +16,9 @@ struct ValueReading {
     std::string problem;
     // Things a reader may take either way, such as a key given twice ("the key 'k' twice at data").
     std::vector<std::string> warnings;
+    // The values read (containers and leaves), and the bytes of their texts, byte arrays and keys.
+    size_t values = 0;
+    size_t bytes = 0;
 };
 
 // Reads the tree into `value` with a stack of its own. Kinds 0 to 10 are known; a bool's byte is 0 or 1; texts are

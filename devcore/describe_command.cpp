@@ -12,20 +12,8 @@ int DescribePlugins(const std::vector<std::string>& plugins, bool json, std::ost
         out << "devcore: " << error << std::endl;
         return 1;
     }
-    BindingProperty list;
-    list.MakeCollection();
-    const std::vector<std::string> names = core.LoadedPlugins();
-    for (size_t i = 0; i < names.size(); ++i) {
-        const PluginApiDescription* description = core.ApiDescription(names[i]);
-        const RouteCatalogue catalogue =
-            description ? ReadRouteCatalogue(names[i], *description) : RouteCatalogue{names[i], {}, {}};
-        if (json)
-            list.Element(i) = CatalogueValue(catalogue);
-        else
-            out << (i > 0 ? "\n" : "") << CatalogueText(catalogue);
-    }
-    if (json) out << ToJsonText(list) << "\n";
-    out << std::flush;
+    const std::vector<RouteCatalogue> catalogues = LoadedCatalogues(core);
+    out << (json ? ToJsonText(CataloguesValue(catalogues)) + "\n" : CataloguesText(catalogues)) << std::flush;
     return 0;
 }
 

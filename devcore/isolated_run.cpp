@@ -16,7 +16,8 @@ namespace {
 // The child's reports are frames "<kind> <payload length>\n<payload>":
 //   phase     "<step, 0 while loading or unloading> <1 while loading, else 0>\n<position>": the part of the play
 //             that begins ("step 3 at story.yaml:12:5")
-//   activity  "" when the core runs no plugin's code, else "<0 or 1: reading>\n<plugin>\n<what>"
+//   activity  "" when the core runs no plugin's code, else "<0 or 1: reading>\n<plugin>\n<what>", and when the
+//             activity is a reading within a plugin's code, "\n<that plugin>\n<what it runs>"
 //   result    "<outcome> <steps> <steps played> <failed step>\n<report>"
 void Send(intptr_t channel, std::string_view kind, std::string_view payload) {
     std::string frame(kind);
@@ -66,6 +67,8 @@ struct Heard {
     bool running = false;  // a plugin's code, rather than the core reading what a plugin handed over
     std::string plugin;    // empty when the core is in none of the plugins' business
     std::string what;
+    std::string withinPlugin;  // while reading: the plugin whose code is running around the reading, if any
+    std::string withinWhat;
     bool anything = false;
     bool finished = false;
     ScenarioRun result;
@@ -82,11 +85,18 @@ void Hear(Heard& heard, const std::string& kind, const std::string& payload) {
     } else if (kind == "activity") {
         heard.plugin.clear();
         heard.what.clear();
+        heard.withinPlugin.clear();
+        heard.withinWhat.clear();
         const size_t first = payload.find('\n'), second = payload.find('\n', first + 1);
         if (payload.empty() || second == std::string::npos) return;
         heard.running = payload[0] == '0';
         heard.plugin = payload.substr(first + 1, second - first - 1);
-        heard.what = payload.substr(second + 1);
+        const size_t third = payload.find('\n', second + 1);
+        heard.what = payload.substr(second + 1, third == std::string::npos ? third : third - second - 1);
+        const size_t fourth = third == std::string::npos ? third : payload.find('\n', third + 1);
+        if (fourth == std::string::npos) return;
+        heard.withinPlugin = payload.substr(third + 1, fourth - third - 1);
+        heard.withinWhat = payload.substr(fourth + 1);
     } else if (kind == "result") {
         const size_t newline = payload.find('\n');
         int outcome = 0;
@@ -107,6 +117,9 @@ std::string Crashed(const Heard& heard, const std::string& signal) {
 std::string Hung(const Heard& heard, double timeout) {
     if (heard.plugin.empty()) return "the core did not finish within " + Seconds(timeout) + " outside any plugin's code";
     if (heard.running) return heard.plugin + " did not return within " + Seconds(timeout) + " from " + heard.what;
+    // The core reads what a plugin hands it within bounds; the code around the reading is what did not return.
+    if (!heard.withinPlugin.empty())
+        return heard.withinPlugin + " did not return within " + Seconds(timeout) + " from " + heard.withinWhat;
     return "the core did not finish reading " + heard.what + " within " + Seconds(timeout);
 }
 
@@ -186,10 +199,14 @@ int RunAsChild(const RunOptions& options, intptr_t channel, std::ostream& out) {
         Send(channel, "phase", std::to_string(step) + (loading ? " 1\n" : " 0\n") + OneLine(position));
     };
     play.activity = [channel](const PluginActivity* activity) {
-        Send(channel, "activity",
-             activity ? std::string(activity->reading ? "1" : "0") + "\n" + OneLine(activity->plugin) + "\n" +
-                            OneLine(activity->what)
-                      : "");
+        std::string told;
+        if (activity) {
+            told = std::string(activity->reading ? "1" : "0") + "\n" + OneLine(activity->plugin) + "\n" +
+                   OneLine(activity->what);
+            if (activity->reading && activity->within)
+                told += "\n" + OneLine(activity->within->plugin) + "\n" + OneLine(activity->within->what);
+        }
+        Send(channel, "activity", told);
     };
     for (const std::string& file : options.scenarios) {
         const ScenarioRun run = RunScenarioFile(file, options, out, &play);

@@ -2,6 +2,8 @@
 // of its API description; and how the core runs a plugin's code.
 #pragma once
 
+#include <atomic>
+#include <cstdint>
 #include <exception>
 #include <string>
 #include <vector>
@@ -32,6 +34,19 @@ struct TestCore::LoadedPlugin {
     uint64_t liveBytesBeforeInit = 0;
     // Why the core no longer calls this plugin (it did not return from a call, say); empty while it does.
     std::string setAside;
+    // What the plugin handed the core while the core serves its current outermost call, against the bounds of
+    // kMaxStepCalls, kMaxStepValues and kMaxStepBytes; cleared when that call ends.
+    struct Intake {
+        size_t calls = 0;
+        size_t values = 0;
+        size_t bytes = 0;
+        bool over = false;  // a bound was passed: the plugin's calls are ignored until the call ends
+    };
+    mutable Intake intake;
+    // Calls the plugin made while the core ran none of its code on the calling thread (from a thread of its own,
+    // say), counted by any thread, and the first one's operation; the core's thread tells and clears them.
+    mutable std::atomic<uint64_t> strayCalls{0};
+    mutable std::atomic<const char*> strayOperation{nullptr};
 };
 
 template <class Code>

@@ -30,6 +30,9 @@ constexpr const char* kRunHelp =
     "own: a plugin that crashes, aborts or takes longer than --step-timeout over one step fails its scenario, and\n"
     "the run goes on with the next file.\n"
     "\n"
+    "--filter plays a file whose path contains the text whole, and of the other files the steps up to the last one\n"
+    "whose note or title (\"request GET /kiv-...\") contains it; the files it leaves out are counted as deselected.\n"
+    "\n"
     "Exit status: 0 when every scenario played passed, 1 when one failed or could not be played, 2 for a wrong\n"
     "command line, an input that cannot be read, a --junit file that cannot be written or a --filter that keeps\n"
     "nothing.";
@@ -43,8 +46,9 @@ constexpr const char* kDescribeHelp =
     "that cannot be read.";
 
 constexpr const char* kServeHelp =
-    "The plugins' routes are served over HTTP on 127.0.0.1, their catalogue at / and the events they send at\n"
-    "/events. On any other path the core's store plays the other plugins: PUT stores a resource (Create, then\n"
+    "The plugins' routes are served over HTTP on 127.0.0.1, and the events they send at /events. Their catalogue,\n"
+    "as describe prints it, is printed at start and answered at / as JSON (text when the client's Accept prefers\n"
+    "text/plain). On any other path the core's store plays the other plugins: PUT stores a resource (Create, then\n"
     "Update), POST stores it with a Create, DELETE removes it, GET reads it; values are JSON, YAML or MessagePack\n"
     "by Content-Type. A plugin that does not return within --call-timeout is set aside: its routes answer 503.\n"
     "Ctrl-C stops the server; a second Ctrl-C ends it at once.\n"
@@ -63,6 +67,20 @@ int WrongCommandLine(const std::string& message, std::string_view command) {
     std::cerr << "devcore: " << message << "\n"
               << "Run 'devcore" << (command.empty() ? "" : " ") << command << " --help' for more information.\n";
     return kWrongCommandLine;
+}
+
+// A number of seconds within a day, from a millisecond (or 0 where zero is allowed: no limit). The bounds keep the
+// time in the clocks' range, and CLI11's own message would print the largest double.
+CLI::Validator Seconds(bool zeroAllowed) {
+    return CLI::Validator(
+        [zeroAllowed](const std::string& value) -> std::string {
+            double seconds = 0;
+            const bool number = CLI::detail::lexical_cast(value, seconds);
+            if (number && ((zeroAllowed && seconds == 0) || (seconds >= 0.001 && seconds <= 86400))) return {};
+            return std::string("it is a number of seconds from 0.001 to 86400") + (zeroAllowed ? ", or 0" : "") +
+                   ", not " + value;
+        },
+        "");
 }
 
 void AddPluginOption(CLI::App& command, std::vector<std::string>& plugins) {
@@ -89,8 +107,8 @@ int main(int argc, char** argv) {
     AddPluginOption(*runCommand, run.plugins);
     runCommand
         ->add_option("-k,--filter", run.filters,
-                     "play only the scenario files whose path contains TEXT, and of the others those with a step "
-                     "whose note or title contains it, up to that step; any case; may be given more than once")
+                     "play only what TEXT matches, in any case: files by path, steps by note or title; may be "
+                     "given more than once")
         ->type_name("TEXT")
         ->allow_extra_args(false);
     runCommand
@@ -110,10 +128,10 @@ int main(int argc, char** argv) {
             },
             ""));
     runCommand
-        ->add_option("--step-timeout", run.stepTimeout,
-                     "seconds a step may take before its plugin counts as hung (default 5)")
+        ->add_option("--step-timeout", run.stepTimeout, "seconds a step may take before its plugin counts as hung")
         ->type_name("SECONDS")
-        ->check(CLI::PositiveNumber.description(""));
+        ->check(Seconds(false))
+        ->capture_default_str();
     // A child process that plays one file for its parent and reports on the pipe given (see isolated_run.h).
     intptr_t reportChannel = -1;
     runCommand->add_option(kReportOption, reportChannel)->group("");
@@ -142,15 +160,15 @@ int main(int argc, char** argv) {
     serveCommand
         ->add_option("--call-timeout", callTimeout, "seconds a plugin may take to return from a call; 0: no limit")
         ->type_name("SECONDS")
-        ->check(CLI::NonNegativeNumber.description(""))
+        ->check(Seconds(true))
         ->capture_default_str();
     serveCommand->add_option("--request-timeout", requestTimeout, "seconds a request may take to arrive")
         ->type_name("SECONDS")
-        ->check(CLI::PositiveNumber.description(""))
+        ->check(Seconds(false))
         ->capture_default_str();
     serveCommand->add_option("--idle-timeout", idleTimeout, "seconds a kept-alive connection may wait for a request")
         ->type_name("SECONDS")
-        ->check(CLI::PositiveNumber.description(""))
+        ->check(Seconds(false))
         ->capture_default_str();
     // A request record counts its body's bytes in 32 bits (and size_t may have no more).
     serveCommand->add_option("--max-body", serve.limits.bodyBytes, "bytes of a request's body")

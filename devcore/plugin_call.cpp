@@ -284,15 +284,20 @@ void KIV_CDECL TestCore::SendRequest(const PluginCoreApi* api, PluginResponseRec
     const CoreEntryScope crossing;
     TestCore& core = From(api);
     const LoadedPlugin* sender = Table(api).plugin;
-    Entry entry(core);
-    const std::string who = Named(sender);
     CallResult refused;
     refused.status = refused.recordStatus = 400;
-    if (!core.AcceptsCallFrom(sender, "SendRequest")) {
-        refused.error = "The core refused the request: it came while the core was running none of the plugin's code";
+    constexpr const char* overStep =
+        "The core refused the request: the plugin went past what it may hand the core in one step";
+    if (const Admission admission = core.AcceptsCallFrom(sender, "SendRequest"); admission != Admission::Accepted) {
+        refused.error = admission == Admission::PastItsStep
+                            ? overStep
+                            : "The core refused the request: it came while the core was running none of the "
+                              "plugin's code";
         if (response) core.AnswerFromCall(*response, refused);
         return;
     }
+    Entry entry(core);
+    const std::string who = Named(sender);
     if (!response || !request)
         return core.Breach(ContractBreach::Severity::Fail, sender,
                            who + " sent a request with a null " + (response ? "request" : "response") + " record");
@@ -301,6 +306,7 @@ void KIV_CDECL TestCore::SendRequest(const PluginCoreApi* api, PluginResponseRec
     std::string problem;
     std::string url, title;
     SentRequest sent{record.method, {}, record.requestId, {}};
+    size_t values = 0, bytes = 0;  // what the core keeps of the request
     {
         const Reading reading(core, sender, who + "'s request");
         const std::optional<std::string_view> path = PlainText(record.path);
@@ -348,6 +354,8 @@ void KIV_CDECL TestCore::SendRequest(const PluginCoreApi* api, PluginResponseRec
             ValueReading read = ReadCoreValue(value, argument.value);
             if (!read.problem.empty())
                 problem = "has argument item " + std::to_string(i + 1) + " that holds " + read.problem;
+            values += read.values;
+            bytes += argument.name.size() + read.bytes;
         }
     }
     if (!problem.empty()) {
@@ -355,6 +363,11 @@ void KIV_CDECL TestCore::SendRequest(const PluginCoreApi* api, PluginResponseRec
                     who + " sent a request " + (url.empty() ? "" : title + " ") + "that " + problem +
                         ": the core refused it");
         refused.error = "The core refused the request: it " + problem;
+        core.AnswerFromCall(*response, refused);
+        return;
+    }
+    if (!core.Takes(sender, values, url.size() + bytes)) {
+        refused.error = overStep;
         core.AnswerFromCall(*response, refused);
         return;
     }

@@ -6,6 +6,7 @@
 
 #include "devcore/http_method.h"
 #include "devcore/plugin_text.h"
+#include "devcore/test_core.h"
 
 namespace Zarvo::DevCore {
 namespace {
@@ -101,6 +102,15 @@ RouteCatalogue ReadRouteCatalogue(std::string_view plugin, const PluginApiDescri
     return catalogue;
 }
 
+std::vector<RouteCatalogue> LoadedCatalogues(const TestCore& core) {
+    std::vector<RouteCatalogue> catalogues;
+    for (const std::string& plugin : core.LoadedPlugins()) {
+        const PluginApiDescription* description = core.ApiDescription(plugin);
+        catalogues.push_back(description ? ReadRouteCatalogue(plugin, *description) : RouteCatalogue{plugin, {}, {}});
+    }
+    return catalogues;
+}
+
 std::string CatalogueText(const RouteCatalogue& catalogue) {
     std::string text = catalogue.plugin + ": " + Count(catalogue.routes.size(), "route") + ", " +
                        Count(catalogue.events.size(), "event") + "\n";
@@ -133,6 +143,12 @@ std::string CatalogueText(const RouteCatalogue& catalogue) {
         line.erase(line.find_last_not_of(' ') + 1);
         text += line + "\n";
     }
+    return text;
+}
+
+std::string CataloguesText(const std::vector<RouteCatalogue>& catalogues) {
+    std::string text;
+    for (const RouteCatalogue& catalogue : catalogues) text += (text.empty() ? "" : "\n") + CatalogueText(catalogue);
     return text;
 }
 
@@ -169,6 +185,13 @@ BindingProperty CatalogueValue(const RouteCatalogue& catalogue) {
         event.ChildForWrite("description").SetString(catalogue.events[i].description);
     }
     return value;
+}
+
+BindingProperty CataloguesValue(const std::vector<RouteCatalogue>& catalogues) {
+    BindingProperty list;
+    list.MakeCollection();
+    for (size_t i = 0; i < catalogues.size(); ++i) list.Element(i) = CatalogueValue(catalogues[i]);
+    return list;
 }
 
 }  // namespace Zarvo::DevCore

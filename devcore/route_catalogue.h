@@ -11,6 +11,8 @@
 
 namespace Zarvo::DevCore {
 
+class TestCore;
+
 struct CatalogueArgument {
     std::string name;
     std::string type;      // "uint32", "vector<Queue>", "PlayerLevelUpEventAck", ...
@@ -44,6 +46,10 @@ struct RouteCatalogue {
 // sets for plain texts reads as empty.
 RouteCatalogue ReadRouteCatalogue(std::string_view plugin, const PluginApiDescription& description);
 
+// The catalogues of the plugins loaded into the core, in load order; a plugin that handed over no description has an
+// empty one. Runs on the thread that runs the core.
+std::vector<RouteCatalogue> LoadedCatalogues(const TestCore& core);
+
 // The catalogue for a reader, the routes sorted by path, then method:
 //   kiv-player-level-up: 3 routes, 2 events
 //     GET  /kiv-player-level-up/v1/level-up -> PlayerLevelUpEvent
@@ -51,9 +57,13 @@ RouteCatalogue ReadRouteCatalogue(std::string_view plugin, const PluginApiDescri
 //          pluginName: string (path)
 //          ...
 std::string CatalogueText(const RouteCatalogue& catalogue);
+// Several catalogues as text, a blank line between two.
+std::string CataloguesText(const std::vector<RouteCatalogue>& catalogues);
 
 // The catalogue as a value: {plugin, routes: [{method, path, function, arguments: [{name, type, location,
 // optional}], result, description}], events: [{name, payload, description}]}.
 BindingProperty CatalogueValue(const RouteCatalogue& catalogue);
+// Several catalogues as a list of such values.
+BindingProperty CataloguesValue(const std::vector<RouteCatalogue>& catalogues);
 
 }  // namespace Zarvo::DevCore

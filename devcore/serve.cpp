@@ -10,6 +10,7 @@
 #include "devcore/json_text.h"
 #include "devcore/loopback_names.h"
 #include "devcore/plugin_set.h"
+#include "devcore/route_catalogue.h"
 #include "devcore/serve_answers.h"
 
 namespace Zarvo::DevCore {
@@ -68,7 +69,9 @@ public:
             core.SetEventListener([this](const SentEvent& event) {
                 feed_.Publish(event.name, ToJsonText(event.payload));
             });
-            if (LoadPlugins(core, options_.plugins, error)) routes = core.Routes();
+            if (!LoadPlugins(core, options_.plugins, error)) return;
+            routes = core.Routes();
+            catalogues_ = LoadedCatalogues(core);
         });
         if (failed || !error.empty()) {
             console_.Say("devcore: " + (failed ? *failed : error));
@@ -76,11 +79,10 @@ public:
         }
         routes_.emplace(std::move(routes));
 
-        const std::string listed = RouteListText(*routes_);
+        const std::string listed = CataloguesText(catalogues_);
         if (!listed.empty()) console_.Say(std::string_view(listed).substr(0, listed.size() - 1));
         std::string names;
-        for (const ServedRoute& route : routes_->All())
-            if (names.find(" " + route.plugin) == std::string::npos) names += " " + route.plugin;
+        for (const RouteCatalogue& catalogue : catalogues_) names += " " + catalogue.plugin;
         console_.Say("devcore: serving" + names + " on http://127.0.0.1:" + std::to_string(port));
         if (options_.listening) options_.listening(port, [this] { http_.Stop(); });
         http_.Run(options_.stopOnSignals);
@@ -110,7 +112,7 @@ public:
         if (path == "/") {
             HttpAnswer answer;
             if (head.method == "GET" || head.method == "HEAD") {
-                answer = RouteListAnswer(*routes_);
+                answer = CatalogueAnswer(catalogues_, head.Header("Accept"));
                 answer.headersOnly = head.method == "HEAD";
             } else {
                 answer = ErrorAnswer(405, "Method not allowed");
@@ -205,6 +207,7 @@ private:
     EventFeed feed_;  // before the server, which reads it until it ends
     HttpServer http_;
     std::optional<ServedRoutes> routes_;  // set once the plugins are loaded, before the first request
+    std::vector<RouteCatalogue> catalogues_;  // read once the plugins are loaded, before the first request
     std::unique_ptr<CoreThread> core_;
 };
 

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <array>
 #include <cctype>
+#include <charconv>
+#include <optional>
 #include <tuple>
 
 #include "devcore/json_text.h"
@@ -34,6 +36,54 @@ std::string Lower(std::string_view text) {
     std::transform(lower.begin(), lower.end(), lower.begin(),
                    [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
     return lower;
+}
+
+std::string_view Trimmed(std::string_view text) {
+    const size_t first = text.find_first_not_of(" \t");
+    if (first == std::string_view::npos) return {};
+    return text.substr(first, text.find_last_not_of(" \t") - first + 1);
+}
+
+// A weight of an Accept field: "0" to "1" with at most three decimals.
+std::optional<double> Weight(std::string_view text) {
+    double weight = 0;
+    const auto [end, failed] = std::from_chars(text.data(), text.data() + text.size(), weight);
+    if (failed != std::errc() || end != text.data() + text.size() || weight < 0 || weight > 1) return std::nullopt;
+    return weight;
+}
+
+// The weight an Accept field gives a media type ("text/plain"): that of the most specific range that covers it (the
+// type itself, "text/*", then "*/*"), 0 when none does. A range's parameters other than its weight are not compared,
+// and a range with a malformed weight counts for nothing.
+double AcceptWeight(std::string_view accept, std::string_view type) {
+    const std::string_view group = type.substr(0, type.find('/') + 1);
+    int covered = -1;  // how specific the range that gave `weight` is: 0 "*/*", 1 "text/*", 2 "text/plain"
+    double weight = 0;
+    for (size_t start = 0; start <= accept.size();) {
+        const size_t end = std::min(accept.find(',', start), accept.size());
+        const std::string_view element = accept.substr(start, end - start);
+        start = end + 1;
+        size_t semicolon = element.find(';');
+        const std::string range = Lower(Trimmed(element.substr(0, semicolon)));
+        const int specific = range == type                           ? 2
+                             : range.size() == group.size() + 1 && range.starts_with(group) &&
+                                       range.back() == '*'          ? 1
+                             : range == "*/*"                       ? 0
+                                                                    : -1;
+        std::optional<double> given = 1;
+        while (semicolon != std::string_view::npos) {
+            const size_t next = element.find(';', semicolon + 1);
+            const std::string_view parameter = Trimmed(element.substr(semicolon + 1, next - semicolon - 1));
+            if (parameter.size() >= 2 && (parameter[0] == 'q' || parameter[0] == 'Q') && parameter[1] == '=')
+                given = Weight(parameter.substr(2));
+            semicolon = next;
+        }
+        if (given && specific > covered) {
+            covered = specific;
+            weight = *given;
+        }
+    }
+    return weight;
 }
 
 // Header fields of the HTTP exchange itself, which the server writes: a plugin's own would break the framing.
@@ -178,55 +228,24 @@ std::vector<ServedRoute> ServedRoutes::OwningPrefix(std::string_view path) const
     return owning;
 }
 
-namespace {
-
-// The routes of each plugin in load order, each plugin's by path and method.
-std::vector<std::pair<std::string, std::vector<ServedRoute>>> ByPlugin(const ServedRoutes& routes) {
-    std::vector<std::pair<std::string, std::vector<ServedRoute>>> plugins;
-    for (const ServedRoute& route : routes.All()) {
-        if (plugins.empty() || plugins.back().first != route.plugin)
-            plugins.emplace_back(route.plugin, std::vector<ServedRoute>());
-        plugins.back().second.push_back(route);
-    }
-    for (auto& [plugin, served] : plugins)
-        std::sort(served.begin(), served.end(), [](const ServedRoute& a, const ServedRoute& b) {
-            return std::tie(a.path, a.method) < std::tie(b.path, b.method);
-        });
-    return plugins;
+bool PrefersPlainText(std::string_view accept) {
+    return AcceptWeight(accept, "text/plain") > AcceptWeight(accept, "application/json");
 }
 
-}  // namespace
-
-std::string RouteListText(const ServedRoutes& routes) {
-    std::string text;
-    for (const auto& [plugin, served] : ByPlugin(routes)) {
-        text += plugin + " serves\n";
-        for (const ServedRoute& route : served) {
-            std::string method = route.method;
-            method.resize(std::max<size_t>(method.size() + 1, 7), ' ');
-            text += "  " + method + route.path + "\n";
-        }
+HttpAnswer CatalogueAnswer(const std::vector<RouteCatalogue>& catalogues, std::string_view accept) {
+    HttpAnswer answer;
+    if (PrefersPlainText(accept)) {
+        answer.status = 200;
+        answer.headers.emplace_back("Content-Type", "text/plain; charset=utf-8");
+        answer.body = CataloguesText(catalogues);
+    } else {
+        BindingProperty list;
+        list.ChildForWrite("plugins") = CataloguesValue(catalogues);
+        list.ChildForWrite("events").SetString("/events");
+        answer = JsonAnswer(200, ToJsonText(list));
     }
-    return text;
-}
-
-HttpAnswer RouteListAnswer(const ServedRoutes& routes) {
-    BindingProperty list;
-    BindingProperty& plugins = list.ChildForWrite("plugins");
-    plugins.MakeCollection();
-    size_t index = 0;
-    for (const auto& [plugin, served] : ByPlugin(routes)) {
-        BindingProperty& entry = plugins.Element(index++);
-        entry.ChildForWrite("plugin").SetString(plugin);
-        BindingProperty& listed = entry.ChildForWrite("routes");
-        listed.MakeCollection();
-        for (size_t i = 0; i < served.size(); ++i) {
-            listed.Element(i).ChildForWrite("method").SetString(served[i].method);
-            listed.Element(i).ChildForWrite("path").SetString(served[i].path);
-        }
-    }
-    list.ChildForWrite("events").SetString("/events");
-    return JsonAnswer(200, ToJsonText(list));
+    answer.headers.emplace_back("Vary", "Accept");
+    return answer;
 }
 
 HttpAnswer JsonAnswer(unsigned status, std::string json) {

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "devcore/http_server.h"
+#include "devcore/route_catalogue.h"
 #include "devcore/test_core.h"
 
 namespace Zarvo::DevCore {
@@ -26,10 +27,12 @@ private:
     std::vector<ServedRoute> routes_;
 };
 
-// The routes by plugin, for the output at start: "kiv-x serves" and a line a route, by path and method.
-std::string RouteListText(const ServedRoutes& routes);
-// GET /: {"plugins": [{"plugin", "routes": [{"method", "path"}]}], "events": "/events"}.
-HttpAnswer RouteListAnswer(const ServedRoutes& routes);
+// Whether an Accept field ranks text/plain above application/json, by the weight of the most specific media range
+// that covers each. Without a field, or when neither is ranked, JSON is the answer.
+bool PrefersPlainText(std::string_view accept);
+// GET /: the plugins' route catalogues as {"plugins": [catalogue, ...], "events": "/events"}, or as devcore describe
+// prints them when the Accept field prefers text/plain.
+HttpAnswer CatalogueAnswer(const std::vector<RouteCatalogue>& catalogues, std::string_view accept);
 
 // An answer with a JSON body, a line break after it.
 HttpAnswer JsonAnswer(unsigned status, std::string json);

@@ -37,6 +37,8 @@ void TestCore::AbandonCallsInProgress() {
     depth_ = 0;
     requestNesting_ = 0;
     activities_.clear();
+    codeThread_.store({});
+    for (const auto& plugin : plugins_) plugin->intake = {};
 }
 
 void TestCore::ForgetRecords() {
@@ -48,7 +50,10 @@ void TestCore::ForgetRecords() {
 }
 
 TestCore::Entry::~Entry() {
-    if (--core_.depth_ == 0) core_.DeliverQueuedEvents();
+    if (--core_.depth_ != 0) return;
+    core_.DeliverQueuedEvents();
+    core_.TellStrayCalls();
+    for (const auto& plugin : core_.plugins_) plugin->intake = {};
 }
 
 TestCore::ApiTable& TestCore::Table(const PluginCoreApi* api) {
@@ -89,14 +94,22 @@ void TestCore::Breach(ContractBreach::Severity severity, const LoadedPlugin* plu
 
 void TestCore::PushActivity(const LoadedPlugin* plugin, std::string name, std::string what, bool reading) {
     if (PluginCallWatcher* watcher = ThisThreadWatcher()) watcher->Entering(name, what, !reading);
-    activities_.push_back({plugin, std::this_thread::get_id(), {std::move(name), std::move(what), reading}});
+    const PluginActivity* within = nullptr;
+    if (!activities_.empty()) {
+        const PluginActivity& outer = activities_.back().told;
+        within = outer.reading ? outer.within : &outer;
+    }
+    activities_.push_back({plugin, {std::move(name), std::move(what), reading, within}});
+    codeThread_.store(std::this_thread::get_id());
     if (activityListener_) activityListener_(&activities_.back().told);
 }
 
 void TestCore::PopActivity() {
     if (PluginCallWatcher* watcher = ThisThreadWatcher()) watcher->Returned();
     activities_.pop_back();
+    if (activities_.empty()) codeThread_.store({});
     if (activityListener_) activityListener_(activities_.empty() ? nullptr : &activities_.back().told);
+    if (activities_.empty()) TellStrayCalls();
 }
 
 TestCore::Reading::Reading(TestCore& core, const LoadedPlugin* plugin, std::string what) : core_(core) {
@@ -105,17 +118,55 @@ TestCore::Reading::Reading(TestCore& core, const LoadedPlugin* plugin, std::stri
 
 TestCore::Reading::~Reading() { core_.PopActivity(); }
 
-bool TestCore::AcceptsCallFrom(const LoadedPlugin* caller, std::string_view operation) {
-    if (!caller) return true;
-    if (!activities_.empty()) {
-        const Activity& current = activities_.back();
-        if (current.plugin == caller && !current.told.reading && current.thread == std::this_thread::get_id())
-            return true;
+TestCore::Admission TestCore::AcceptsCallFrom(const LoadedPlugin* caller, const char* operation) {
+    if (!caller) return Admission::Accepted;
+    const bool coreThread = codeThread_.load() == std::this_thread::get_id();
+    if (!coreThread || activities_.back().plugin != caller || activities_.back().told.reading) {
+        caller->strayCalls.fetch_add(1);
+        const char* none = nullptr;
+        caller->strayOperation.compare_exchange_strong(none, operation);
+        if (coreThread) TellStrayCalls();
+        return Admission::NotInItsCode;
     }
+    if (caller->intake.over) return Admission::PastItsStep;
+    if (++caller->intake.calls > kMaxStepCalls) {
+        Overflows(caller, "called the core more than " + Grouped(kMaxStepCalls) + " times");
+        return Admission::PastItsStep;
+    }
+    return Admission::Accepted;
+}
+
+void TestCore::TellStrayCalls() {
+    for (const auto& plugin : plugins_) {
+        if (plugin->strayCalls.load() == 0) continue;
+        const uint64_t calls = plugin->strayCalls.exchange(0);
+        const char* const operation = plugin->strayOperation.exchange(nullptr);
+        const std::string more = calls > 1 ? " (and made " + Grouped(calls - 1) + " more calls)" : "";
+        Breach(ContractBreach::Severity::Fail, plugin.get(),
+               plugin->name + " called " + (operation ? operation : "the core") + more +
+                   " while the core was running none of its code (from a thread of its own, or after the core's "
+                   "call returned): the core ignored " + (calls > 1 ? "them" : "the call"));
+    }
+}
+
+bool TestCore::Takes(const LoadedPlugin* caller, size_t values, size_t bytes) {
+    if (!caller) return true;
+    LoadedPlugin::Intake& intake = caller->intake;
+    intake.values += values;
+    intake.bytes += bytes;
+    if (intake.values > kMaxStepValues)
+        return Overflows(caller, "handed the core more than " + Grouped(kMaxStepValues) +
+                                     " values in its events and requests");
+    if (intake.bytes > kMaxStepBytes)
+        return Overflows(caller, "handed the core more than " + Grouped(kMaxStepBytes) +
+                                     " bytes of log lines, names, paths, texts and byte arrays");
+    return true;
+}
+
+bool TestCore::Overflows(const LoadedPlugin* caller, const std::string& what) {
+    caller->intake.over = true;
     Breach(ContractBreach::Severity::Fail, caller,
-           caller->name + " called " + std::string(operation) +
-               " while the core was running none of its code (from a thread of its own, or after the core's call "
-               "returned): the core ignored the call");
+           caller->name + " " + what + " in one step; the core ignored its calls from there to the step's end");
     return false;
 }
 
@@ -185,7 +236,7 @@ void KIV_CDECL TestCore::SendEvent(const PluginCoreApi* api, const PluginEventRe
     const CoreEntryScope crossing;
     TestCore& core = From(api);
     const LoadedPlugin* sender = Table(api).plugin;
-    if (!core.AcceptsCallFrom(sender, "SendEvent")) return;
+    if (core.AcceptsCallFrom(sender, "SendEvent") != Admission::Accepted) return;
     const std::string who = Named(sender);
     if (!event) return core.Breach(ContractBreach::Severity::Fail, sender, who + " sent a null event record");
     const std::optional<std::string_view> name = PlainText(event->name);
@@ -205,6 +256,7 @@ void KIV_CDECL TestCore::SendEvent(const PluginCoreApi* api, const PluginEventRe
             return core.Breach(ContractBreach::Severity::Fail, sender,
                                who + " sent the event " + sent.name + " whose payload holds " + read.problem +
                                    "; the core dropped it");
+        if (!core.Takes(sender, read.values, sent.name.size() + read.bytes)) return;
     }
     core.calls.push_back("SendEvent " + sent.name);
     if (core.story_) {
@@ -226,7 +278,7 @@ void KIV_CDECL TestCore::SubscribeEvent(const PluginCoreApi* api, const char* na
     const CoreEntryScope crossing;
     TestCore& core = From(api);
     const LoadedPlugin* plugin = Table(api).plugin;
-    if (!core.AcceptsCallFrom(plugin, "SubscribeEvent")) return;
+    if (core.AcceptsCallFrom(plugin, "SubscribeEvent") != Admission::Accepted) return;
     const std::string who = Named(plugin);
     const std::optional<std::string_view> text = PlainText(name);
     auto refuse = [&](const std::string& what) {
@@ -243,6 +295,7 @@ void KIV_CDECL TestCore::SubscribeEvent(const PluginCoreApi* api, const char* na
     if (kind != PluginSubscribeResource && kind != PluginSubscribeServiceProxy)
         return refuse("to " + event + " with the kind " + std::to_string(kind) +
                       " (0 for resource events, 1 for service-proxy events)");
+    if (!core.Takes(plugin, 0, event.size())) return;
     core.calls.push_back("SubscribeEvent " + event + " " + std::to_string(kind));
     core.Tell("  sub     " + event + (kind == PluginSubscribeServiceProxy ? " (service proxy)" : ""));
     core.subscriptions.push_back({event, pluginHandle, callback, context, kind});
@@ -252,7 +305,7 @@ void KIV_CDECL TestCore::UnsubscribeEvent(const PluginCoreApi* api, const char* 
     const CoreEntryScope crossing;
     TestCore& core = From(api);
     const LoadedPlugin* plugin = Table(api).plugin;
-    if (!core.AcceptsCallFrom(plugin, "UnsubscribeEvent")) return;
+    if (core.AcceptsCallFrom(plugin, "UnsubscribeEvent") != Admission::Accepted) return;
     const std::string who = Named(plugin);
     const std::optional<std::string_view> text = PlainText(name);
     if (!text)
@@ -276,38 +329,40 @@ void KIV_CDECL TestCore::UnsubscribeEvent(const PluginCoreApi* api, const char* 
 void KIV_CDECL TestCore::Yield(const PluginCoreApi* api) {
     const CoreEntryScope crossing;
     TestCore& core = From(api);
-    if (core.AcceptsCallFrom(Table(api).plugin, "Yield")) core.calls.push_back("Yield");
+    if (core.AcceptsCallFrom(Table(api).plugin, "Yield") == Admission::Accepted) core.calls.push_back("Yield");
 }
 
 void KIV_CDECL TestCore::BeginWait(const PluginCoreApi* api, const char* label, uint32_t zero) {
     const CoreEntryScope crossing;
     TestCore& core = From(api);
     const LoadedPlugin* plugin = Table(api).plugin;
-    if (!core.AcceptsCallFrom(plugin, "BeginWait")) return;
+    if (core.AcceptsCallFrom(plugin, "BeginWait") != Admission::Accepted) return;
     const std::optional<std::string_view> text = PlainText(label);
     if (label && !text)
         return core.Breach(ContractBreach::Severity::Fail, plugin,
                            Named(plugin) + " began a wait whose label has no NUL within " + Grouped(kMaxPlainText) +
                                " bytes");
+    if (!core.Takes(plugin, 0, text.value_or("").size())) return;
     core.calls.push_back("BeginWait " + std::string(text.value_or("")) + " " + std::to_string(zero));
 }
 
 void KIV_CDECL TestCore::EndWait(const PluginCoreApi* api) {
     const CoreEntryScope crossing;
     TestCore& core = From(api);
-    if (core.AcceptsCallFrom(Table(api).plugin, "EndWait")) core.calls.push_back("EndWait");
+    if (core.AcceptsCallFrom(Table(api).plugin, "EndWait") == Admission::Accepted) core.calls.push_back("EndWait");
 }
 
 void KIV_CDECL TestCore::WriteLog(const PluginCoreApi* api, int32_t level, const char* text) {
     const CoreEntryScope crossing;
     TestCore& core = From(api);
     const LoadedPlugin* plugin = Table(api).plugin;
-    if (!core.AcceptsCallFrom(plugin, "WriteLog")) return;
+    if (core.AcceptsCallFrom(plugin, "WriteLog") != Admission::Accepted) return;
     const std::optional<std::string_view> message = PlainText(text);
     if (!message)
         return core.Breach(ContractBreach::Severity::Fail, plugin,
                            Named(plugin) + " wrote a log line whose text is " +
                                (text ? "without a NUL within " + Grouped(kMaxPlainText) + " bytes" : "null"));
+    if (!core.Takes(plugin, 0, message->size())) return;
     LogLine& line = core.logs.emplace_back(LogLine{level, std::string(*message), std::string(PluginName(api))});
     std::string told = "  log     " + LogLevelName(level);
     told.resize(std::max<size_t>(told.size() + 1, 17), ' ');

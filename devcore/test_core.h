@@ -8,6 +8,7 @@
 // plugin hands over is checked before it is read, and each breach is recorded with a sentence that names the plugin.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <deque>
 #include <functional>
@@ -57,6 +58,9 @@ struct PluginActivity {
     std::string plugin;
     std::string what;
     bool reading = false;
+    // The innermost activity around this one that runs a plugin's code (the dispatch callback that sent the event
+    // being read, say), or null when there is none. Valid as long as this activity.
+    const PluginActivity* within = nullptr;
 };
 
 struct SentEvent {
@@ -255,7 +259,6 @@ private:
     };
     struct Activity {
         const LoadedPlugin* plugin;  // null for the in-process plugin and for a plugin being loaded
-        std::thread::id thread;
         PluginActivity told;
     };
     // Marks, while it lives, that the core reads what a plugin handed over.
@@ -294,9 +297,17 @@ private:
     bool RunPlugin(const LoadedPlugin* plugin, std::string name, std::string what, Code&& code);
     void PushActivity(const LoadedPlugin* plugin, std::string name, std::string what, bool reading);
     void PopActivity();
-    // A plugin calls the core only from the code the core runs for it, on the same thread; other calls are a Fail
-    // and are ignored.
-    bool AcceptsCallFrom(const LoadedPlugin* caller, std::string_view operation);
+    // A plugin calls the core only from the code the core runs for it, on the same thread, and at most
+    // kMaxStepCalls times while the core serves one call; other calls are a Fail and are ignored. A call from
+    // another thread touches nothing of the core's but the plugin's count of stray calls, which the core's thread
+    // tells as a Fail (TellStrayCalls) once it leaves the plugins' code.
+    enum class Admission { Accepted, NotInItsCode, PastItsStep };
+    Admission AcceptsCallFrom(const LoadedPlugin* caller, const char* operation);
+    void TellStrayCalls();
+    // Counts what a plugin's call hands the core to keep against the bounds of one call of the core (values and
+    // bytes); false, after a Fail, when it goes past them: the call is then ignored.
+    bool Takes(const LoadedPlugin* caller, size_t values, size_t bytes);
+    bool Overflows(const LoadedPlugin* caller, const std::string& what);
     void Breach(ContractBreach::Severity severity, const LoadedPlugin* plugin, std::string text);
 
     CallResult FetchQuietly(const std::string& uri) const;
@@ -333,7 +344,10 @@ private:
     std::map<std::string, ResourceAnswer, std::less<>> resources_;
     std::vector<std::unique_ptr<LoadedPlugin>> plugins_;
     std::deque<QueuedEvent> queuedEvents_;
-    std::vector<Activity> activities_;
+    std::deque<Activity> activities_;  // a deque: each activity's `within` points into it
+    // The thread the core runs the plugins' code on while it does (activities_ holds something); none otherwise.
+    // Read by any thread that calls the core.
+    std::atomic<std::thread::id> codeThread_{};
     int depth_ = 0;
     int requestNesting_ = 0;  // requests from plugin to plugin in progress, one inside the other
     uint32_t lastRequestId_ = 0;

@@ -18,8 +18,10 @@ const std::string kEnvironment = "ASAN_OPTIONS=\"$ASAN_OPTIONS:handle_segv=0:han
 // a hang then ends devcore, and those rows cannot be played.
 constexpr bool kEmulated = sizeof(KIV_EMULATOR) > 1;
 
+bool Hangs(std::string_view way) { return way == "dispatch-hang" || way == "event-flood"; }
+
 bool NeedsAChild(std::string_view way) {
-    return way == "dispatch-crash" || way == "dispatch-abort" || way == "dispatch-hang" || way == "destroy-crash";
+    return way == "dispatch-crash" || way == "dispatch-abort" || way == "destroy-crash" || Hangs(way);
 }
 
 bool HasLine(const std::string& output, const std::string& line) {
@@ -39,6 +41,10 @@ TEST(ContractBreach, EachBreachEndsItsScenarioWithANamedPositionedFail) {
         {"dispatch-abort", kThingStep, false,
          "kiv-fake-breach crashed with SIGABRT in its dispatch callback for GET /kiv-fake-breach/v1/thing", "step 1"},
         {"dispatch-hang", kThingStep, false,
+         "kiv-fake-breach did not return within 0.5 s from its dispatch callback for GET /kiv-fake-breach/v1/thing",
+         "step 1"},
+        // It hangs calling the core: the core's reading of each event is not what hangs.
+        {"event-flood", kThingStep, false,
          "kiv-fake-breach did not return within 0.5 s from its dispatch callback for GET /kiv-fake-breach/v1/thing",
          "step 1"},
         {"dispatch-throw", kThingStep, false,
@@ -98,6 +104,10 @@ TEST(ContractBreach, EachBreachEndsItsScenarioWithANamedPositionedFail) {
          "kiv-fake-breach called WriteLog while the core was running none of its code (from a thread of its own, or "
          "after the core's call returned): the core ignored the call",
          "load"},
+        {"thread-logs", kThingStep, false,
+         "kiv-fake-breach called WriteLog (and made 999 more calls) while the core was running none of its code (from "
+         "a thread of its own, or after the core's call returned): the core ignored them",
+         "step 1"},
         {"event-storm", kPingStep, true,
          "kiv-fake-breach and kiv-fake-breach-peer: events sent from event callbacks did not settle after 10,000 "
          "deliveries (the last one OnJsonApiEvent_kiv-fake_v1_ping); the core dropped the rest",
@@ -109,8 +119,8 @@ TEST(ContractBreach, EachBreachEndsItsScenarioWithANamedPositionedFail) {
         const std::string file = std::string(row.way) + ".yaml";
         scratch.Write(file, row.scenario);
         const std::string plugins = " --plugin " + kBreach + (row.withPeer ? " --plugin " + kPeer : "");
-        // The hang is cut short; every other row keeps the default time, ample on a busy machine.
-        const std::string timeout = std::string_view(row.way) == "dispatch-hang" ? " --step-timeout 0.5" : "";
+        // A hang is cut short; every other row keeps the default time, ample on a busy machine.
+        const std::string timeout = Hangs(row.way) ? " --step-timeout 0.5" : "";
         const ProgramRun run = RunDevcore("run " + file + plugins + timeout,
                                           kEnvironment + "KIV_FAKE_BREACH=" + row.way, scratch / "");
         const std::string position = row.position == "load"     ? "while loading the plugins of " + file
@@ -169,6 +179,41 @@ TEST(ContractBreach, EventsFromEventCallbacksSettleWithinTheirBound) {
         EXPECT_EQ(run.status, sends <= 5000 ? 0 : 1) << sends << "\n" << run.output;
         EXPECT_EQ(run.output.find("did not settle after 10,000 deliveries") != std::string::npos, sends > 5000)
             << sends << "\n" << run.output;
+    }
+}
+
+// A plugin that calls the core in a loop is held to what one step may hand the core, so that its memory stays bounded
+// until its step's time runs out: calls, values in events and requests, bytes of texts.
+TEST(ContractBreach, WhatOneStepMayHandTheCoreIsBoundedAtItsEdges) {
+    const std::string over = " in one step; the core ignored its calls from there to the step's end";
+    const struct {
+        const char* way;
+        long sends;
+        std::string breach;  // empty when the step keeps within the bound
+    } rows[] = {
+        {"yield-loop", 999'999, ""},
+        {"yield-loop", 1'000'000, ""},
+        {"yield-loop", 1'000'001, "kiv-fake-breach called the core more than 1,000,000 times" + over},
+        {"event-flood", 1'000, ""},  // events of 1,000 values each
+        {"event-flood", 1'001,
+         "kiv-fake-breach handed the core more than 1,000,000 values in its events and requests" + over},
+        {"log-flood", 128, ""},  // lines of 512 KiB
+        {"log-flood", 129,
+         "kiv-fake-breach handed the core more than 67,108,864 bytes of log lines, names, paths, texts and byte "
+         "arrays" + over},
+    };
+    const ScratchFolder scratch;
+    scratch.Write("thing.yaml", "steps:\n  - request: GET /kiv-fake-breach/v1/thing\n");
+    for (const auto& row : rows) {
+        const ProgramRun run = RunDevcore("run thing.yaml --plugin " + kBreach,
+                                          std::string("KIV_FAKE_BREACH=") + row.way +
+                                              " KIV_FAKE_SENDS=" + std::to_string(row.sends),
+                                          scratch / "");
+        const std::string which = std::string(row.way) + " " + std::to_string(row.sends) + "\n" + run.output;
+        EXPECT_EQ(run.status, row.breach.empty() ? 0 : 1) << which;
+        if (!row.breach.empty()) {
+            EXPECT_TRUE(HasLine(run.output, "FAIL " + row.breach + ", step 1 at thing.yaml:2:5")) << which;
+        }
     }
 }
 

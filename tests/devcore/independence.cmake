@@ -3,7 +3,7 @@
 file(GLOB files ${SOURCES}/*.h ${SOURCES}/*.cpp)
 set(found "")
 foreach(file ${files})
-  file(STRINGS ${file} lines REGEX "^#include \"(runtime|remoting|plugin)/")
+  file(STRINGS ${file} lines REGEX "^[ \t]*#[ \t]*include[ \t]*[<\"](runtime|remoting|plugin)/")
   foreach(line ${lines})
     string(APPEND found "\n  ${file}: ${line}")
   endforeach()

@@ -126,5 +126,26 @@ TEST_F(PluginCallTest, CarriesRequestsAndEventsBetweenPlugins) {
     EXPECT_NE(broken.error.find("at offset 5"), std::string::npos) << broken.error;
 }
 
+// What the core reads while a plugin's code runs is told with that code around it: a plugin that sends in a loop is
+// the one that does not return, not the core that reads what it sends.
+TEST(PluginActivityTest, AReadingTellsThePluginCodeAroundIt) {
+    setenv("KIV_FAKE_BREACH", "cyclic-payload", 1);
+    TestCore core;
+    std::string error;
+    ASSERT_TRUE(core.Load(FakeLibrary("kiv-fake-breach"), &error)) << error;
+    unsetenv("KIV_FAKE_BREACH");
+    std::vector<std::string> told;
+    core.SetActivityListener([&](const PluginActivity* activity) {
+        if (activity && activity->reading)
+            told.push_back(activity->what + " within " + (activity->within ? activity->within->what : "nothing"));
+    });
+    core.Call({"GET", "/kiv-fake-breach/v1/thing"});
+    const std::vector<std::string> expected = {
+        "its event OnJsonApiEvent_kiv-fake_v1_cycle within its dispatch callback for GET /kiv-fake-breach/v1/thing",
+        "kiv-fake-breach's response to GET /kiv-fake-breach/v1/thing within nothing",
+    };
+    EXPECT_EQ(told, expected);
+}
+
 }  // namespace
 }  // namespace Zarvo::DevCore::Testing

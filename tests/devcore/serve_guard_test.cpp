@@ -1,9 +1,11 @@
 // What serve answers, and to whom: loopback host names only, web pages of local origins only (with CORS), the
-// methods a path is served for, HEAD, and a mistyped route of a plugin.
+// methods a path is served for, HEAD, the plugins' catalogue at the root, and a mistyped route of a plugin.
 #include <gtest/gtest.h>
 
 #include "devcore/loopback_names.h"
+#include "devcore/serve_answers.h"
 #include "devcore_fixture.h"
+#include "devcore_program.h"
 #include "serve_process.h"
 
 namespace Zarvo::DevCore::Testing {
@@ -97,19 +99,43 @@ TEST_F(ServeGuardTest, TellsTheMethodsAPathIsServedForAndAnswersHead) {
     EXPECT_EQ(route.body, "");
 }
 
+// GET / answers what devcore describe prints, as JSON or as its text, and the output at start shows the text.
 TEST_F(ServeGuardTest, ListsThePluginsRoutesAtStartAndAtTheRoot) {
-    EXPECT_EQ(Ask(serve.Port(), "GET", "/").Text(),
-              R"(200 {"events":"/events","plugins":[{"plugin":"kiv-player-level-up","routes":[)"
-              R"({"method":"GET","path":"/kiv-player-level-up/v1/level-up"},)"
-              R"({"method":"GET","path":"/kiv-player-level-up/v1/level-up-notifications/{pluginName}"},)"
-              R"({"method":"POST","path":"/kiv-player-level-up/v1/level-up-notifications/{pluginName}"}]}]})");
+    const ProgramRun text = RunDevcore("describe " + kLevelUpLibrary);
+    ProgramRun json = RunDevcore("describe --json " + kLevelUpLibrary);
+    ASSERT_EQ(text.status, 0) << text.output;
+    ASSERT_EQ(json.status, 0) << json.output;
+    json.output.pop_back();  // its line break
+    ASSERT_NE(json.output.find(R"("method":"POST","path":"/kiv-player-level-up/v1/level-up-notifications/)"
+                               R"({pluginName}","result":"nothing")"),
+              std::string::npos)
+        << json.output;
+
+    const HttpReply asJson = Ask(serve.Port(), "GET", "/");
+    EXPECT_EQ(asJson.Text(), R"(200 {"events":"/events","plugins":)" + json.output + "}");
+    EXPECT_EQ(asJson.Header("Content-Type"), "application/json");
+    EXPECT_EQ(asJson.Header("Vary"), "Accept");
+    const HttpReply asText = Ask(serve.Port(), "GET", "/", {}, "", {{"Accept", "text/plain"}});
+    EXPECT_EQ(asText.status, 200u);
+    EXPECT_EQ(asText.body, text.output);
+    EXPECT_EQ(asText.Header("Content-Type"), "text/plain; charset=utf-8");
     EXPECT_EQ(Ask(serve.Port(), "DELETE", "/").Header("Allow"), "GET, HEAD");
-    EXPECT_TRUE(serve.Process().WaitForOutput("kiv-player-level-up serves\n"
-                                              "  GET    /kiv-player-level-up/v1/level-up\n"
-                                              "  GET    /kiv-player-level-up/v1/level-up-notifications/{pluginName}\n"
-                                              "  POST   /kiv-player-level-up/v1/level-up-notifications/{pluginName}\n"
-                                              "devcore: serving kiv-player-level-up on http://127.0.0.1:"))
+    EXPECT_TRUE(serve.Process().WaitForOutput(text.output + "devcore: serving kiv-player-level-up on http://127.0.0.1:"))
         << serve.Output();
+}
+
+// Of the catalogue's two forms, text is chosen only when the client ranks it above JSON.
+TEST(CatalogueAnswerTest, ChoosesTextOnlyWhenTheClientRanksItFirst) {
+    for (const std::string_view accept :
+         {"text/plain", "TEXT/Plain", " text/plain ; charset=utf-8", "application/json;q=0.5, text/plain", "text/*",
+          "text/*;q=0.9, application/json;q=0.8", "*/*;q=0.1, text/plain", "application/json;q=0, */*",
+          "text/plain;Q=1.000"})
+        EXPECT_TRUE(PrefersPlainText(accept)) << accept;
+    for (const std::string_view accept :
+         {"", "*/*", "application/json", "text/plain, application/json",
+          "text/html,application/xhtml+xml,application/xml;q=0.9,*/*;q=0.8", "text/plain;q=0", "text/plain;q=2",
+          "text/plain;q=x", "text/plainx", "texts/*", "image/png", "text/plain;q=0.5, */*", ",;,;q=", "text/*, */*;q=1"})
+        EXPECT_FALSE(PrefersPlainText(accept)) << accept;
 }
 
 // A path under the plugin's own prefix that none of its routes serves is a mistyped route, never a store write.

@@ -14,8 +14,12 @@
 //   stream-overreport    /thing answers a stream whose read reports more bytes than the buffer holds
 //   request-loop         /thing and /loop request the peer's /loop
 //   event-storm          each ping heard is sent again (at most KIV_FAKE_SENDS times, when that is set)
+//   yield-loop           /thing calls Yield KIV_FAKE_SENDS times, or for ever when that is not set
+//   event-flood          /thing sends as many events, each an array of 999 numbers (1,000 values)
+//   log-flood            /thing writes as many log lines of 512 KiB
 //   event-throw          a ping heard throws
 //   own-thread           Init writes a log line from a thread of its own
+//   thread-logs          /thing writes 1,000 log lines from a thread of its own while it calls Yield 1,000 times
 // and two that a plugin may mean, which the core only warns of:
 //   left-subscription    Destroy leaves the ping subscribed
 //   memory-growth        GetMemoryStats tells 500 bytes more live after Destroy than before Init
@@ -56,6 +60,13 @@ PluginValue kind77;
 PluginValueEntry kind77Data[1];
 PluginValueEntry cycle[1];
 PluginValue largest[999'999];
+std::string longLine(512 * 1024, 'x');
+
+// How many times a flood repeats: KIV_FAKE_SENDS, or for ever.
+bool Again(long& done) {
+    const char* limit = std::getenv("KIV_FAKE_SENDS");
+    return !limit || done++ < std::atol(limit);
+}
 
 void Crash() { std::raise(SIGSEGV); }
 
@@ -116,6 +127,25 @@ void KIV_CDECL ServeThing(PluginResponseRecord* response, const PluginRequestRec
         initBlock->api->SendEvent(initBlock->api, &event);
     }
     if (Is("request-loop")) Request("/" FAKE_PEER "/v1/loop");
+    if (Is("thread-logs")) {
+        const PluginInitBlock* init = initBlock;
+        std::thread logger([init] {
+            for (int i = 0; i < 1000; ++i) init->api->WriteLog(init->api, 0, "from a thread");
+        });
+        for (int i = 0; i < 1000; ++i) init->api->Yield(init->api);
+        logger.join();
+    }
+    long done = 0;
+    if (Is("yield-loop"))
+        while (Again(done)) initBlock->api->Yield(initBlock->api);
+    if (Is("event-flood"))
+        while (Again(done)) {
+            PluginEventRecord event{"OnJsonApiEvent_kiv-fake_v1_flood", {}, 0, nullptr};
+            event.payload = Span(PluginValueArray, largest, 999);
+            initBlock->api->SendEvent(initBlock->api, &event);
+        }
+    if (Is("log-flood"))
+        while (Again(done)) initBlock->api->WriteLog(initBlock->api, 0, longLine.c_str());
 }
 
 void KIV_CDECL ServeLoop(PluginResponseRecord* response, const PluginRequestRecord*) {
