@@ -1,6 +1,8 @@
 // Throughput of the body readers against RapidJSON, nlohmann::json, msgpack-c, yaml-cpp and a bare libyaml event
-// loop, each on the same generated text; and how fast the YAML reader refuses nesting past its bound, beside a bare
-// libyaml event loop that stops at the same depth and one that reads a shorter such text to its end.
+// loop, each on the same generated text, with the heap blocks one read makes and the most heap it holds at once (the
+// tree alive, the reader's storage handed back to the system first); and how fast the YAML reader refuses nesting
+// past its bound, beside a bare libyaml event loop that stops at the same depth and one that reads a shorter such
+// text to its end.
 #include <benchmark/benchmark.h>
 #include <rapidjson/document.h>
 #include <rapidjson/reader.h>
@@ -15,9 +17,11 @@
 #include <vector>
 #include <yaml-cpp/yaml.h>
 
+#include "binding/property_context.h"
 #include "formats/json_reader.h"
 #include "formats/msgpack_reader.h"
 #include "formats/yaml_reader.h"
+#include "heap_counter.h"
 
 namespace {
 
@@ -139,6 +143,50 @@ std::string NumbersJson() {
     return text + "]";
 }
 
+// The same numbers: integers as MessagePack integers, decimals as doubles; and as a YAML block sequence.
+std::string NumbersMessagePack() {
+    Random random;
+    msgpack::sbuffer buffer;
+    msgpack::packer<msgpack::sbuffer> packer(buffer);
+    packer.pack_array(200000);
+    for (int i = 0; i < 200000; ++i) {
+        switch (random.Next(4)) {
+            case 0: packer.pack(random.Next(1000)); break;
+            case 1: packer.pack(uint64_t{random.Next(UINT32_MAX)} * 4000000007u); break;
+            case 2: packer.pack(-static_cast<int64_t>(random.Next(100000))); break;
+            default: {
+                const uint32_t whole = random.Next(100000), fraction = random.Next(1000);
+                packer.pack(std::stod(std::to_string(whole) + '.' + std::to_string(fraction) + "e-3"));
+            }
+        }
+    }
+    return {buffer.data(), buffer.size()};
+}
+
+std::string NumbersYaml() {
+    std::string json = NumbersJson(), text;
+    for (size_t start = 1; start < json.size();) {
+        size_t end = json.find_first_of(",]", start);
+        text += "- " + json.substr(start, end - start) + "\n";
+        start = end + 1;
+    }
+    return text;
+}
+
+// Eight texts of 256 KB as one MessagePack array, 2.1 MB.
+std::string LongStringsMessagePack() {
+    Random random;
+    msgpack::sbuffer buffer;
+    msgpack::packer<msgpack::sbuffer> packer(buffer);
+    packer.pack_array(8);
+    for (int i = 0; i < 8; ++i) {
+        std::string text(256 * 1024, ' ');
+        for (char& c : text) c = static_cast<char>('a' + random.Next(26));
+        packer.pack(text);
+    }
+    return {buffer.data(), buffer.size()};
+}
+
 // 1,000 strings of about 1 KB, with quote, backslash, control and \u escapes among plain text.
 std::string LongStringsJson() {
     static const char* const pieces[] = {"The quick brown fox ", "jumps over ", "\\\"the\\\" lazy dog",
@@ -154,22 +202,37 @@ std::string LongStringsJson() {
 }
 
 const std::string kAcknowledgement = R"({"seenThisEvent":true,"newSummonerLevel":30})";
+const std::string kYamlAcknowledgement = "seenThisEvent: true\nnewSummonerLevel: 30\n";
 
 const std::string& Input(const std::string& name) {
     static const std::string records = RecordsJson(), numbers = NumbersJson(), strings = LongStringsJson(),
-                             yaml = RecordsYaml(), messagePack = RecordsMessagePack();
+                             yaml = RecordsYaml(), messagePack = RecordsMessagePack(),
+                             numbersMessagePack = NumbersMessagePack(), numbersYaml = NumbersYaml(),
+                             stringsMessagePack = LongStringsMessagePack();
     if (name == "records") return records;
     if (name == "numbers") return numbers;
     if (name == "strings") return strings;
     if (name == "records.yaml") return yaml;
     if (name == "records.msgpack") return messagePack;
+    if (name == "numbers.msgpack") return numbersMessagePack;
+    if (name == "numbers.yaml") return numbersYaml;
+    if (name == "strings.msgpack") return stringsMessagePack;
+    if (name == "acknowledgement.yaml") return kYamlAcknowledgement;
     return kAcknowledgement;
 }
 
+// Times the parse, and beside it counts the heap blocks of one parse and the most heap it holds at once above what
+// was held before, once the storage the readers keep for later trees has gone back: every reader pays for its
+// memory from the system.
 template <class Parse>
 void Run(benchmark::State& state, const std::string& text, Parse parse) {
+    ReleaseIdlePropertyStorage();
+    const BenchHeap::Use heap = BenchHeap::Measure([&] { parse(text); });
     for (auto _ : state) parse(text);
     state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * text.size()));
+    state.counters["allocs"] = static_cast<double>(heap.allocations);
+    state.counters["peak_heap"] = static_cast<double>(heap.peakBytes);
+    state.counters["peak_per_byte"] = static_cast<double>(heap.peakBytes) / static_cast<double>(text.size());
 }
 
 void JsonReader(benchmark::State& state, const char* input) {
@@ -315,9 +378,17 @@ BENCHMARK_CAPTURE(RapidJsonSaxOnly, acknowledgement, "acknowledgement");
 BENCHMARK_CAPTURE(NlohmannJson, acknowledgement, "acknowledgement");
 BENCHMARK_CAPTURE(MessagePackReader, records, "records.msgpack");
 BENCHMARK_CAPTURE(MsgpackCUnpack, records, "records.msgpack");
+BENCHMARK_CAPTURE(MessagePackReader, numbers, "numbers.msgpack");
+BENCHMARK_CAPTURE(MsgpackCUnpack, numbers, "numbers.msgpack");
+BENCHMARK_CAPTURE(MessagePackReader, strings, "strings.msgpack");
+BENCHMARK_CAPTURE(MsgpackCUnpack, strings, "strings.msgpack");
 BENCHMARK_CAPTURE(YamlReader, records, "records.yaml");
 BENCHMARK_CAPTURE(YamlCppLoad, records, "records.yaml");
 BENCHMARK_CAPTURE(LibyamlEvents, records, "records.yaml");
+BENCHMARK_CAPTURE(YamlReader, numbers, "numbers.yaml");
+BENCHMARK_CAPTURE(LibyamlEvents, numbers, "numbers.yaml");
+BENCHMARK_CAPTURE(YamlReader, acknowledgement, "acknowledgement.yaml");
+BENCHMARK_CAPTURE(LibyamlEvents, acknowledgement, "acknowledgement.yaml");
 BENCHMARK_CAPTURE(YamlReaderRefusesDeepNesting, open, "open");
 BENCHMARK_CAPTURE(LibyamlEventsToDepth512, open, "open");
 BENCHMARK_CAPTURE(LibyamlEventsUnbounded, open, "open")->Unit(benchmark::kMillisecond);

@@ -88,12 +88,22 @@ template <class T>
 void NativeToProperty(BindingResult& result, BindingProperty& out, const T& source, const BindingTypeInfo* descriptor,
                       const BindingRegistry& registry);
 
+// The descriptor of the elements of a vector or map, found once for all of them.
+template <class T>
+const BindingTypeInfo* ElementDescriptor(const BindingTypeInfo* descriptor, const BindingRegistry& registry) {
+    constexpr BindingTypeCode code = TypeCodeOf<T>();
+    if constexpr (code == BindingTypeCode::Enum || code == BindingTypeCode::Struct)
+        return ResolveDescriptor<T>(descriptor, registry);
+    return descriptor;
+}
+
 template <class T>
 void VectorFromProperty(BindingResult& result, std::vector<T>& target, const BindingProperty& input, const char* name,
                         const BindingTypeInfo* descriptor, const BindingRegistry& registry) {
     target.clear();
     if (!result.ok) return;
     if (!AcceptVectorInput(result, input, name, std::is_same_v<T, bool>)) return;
+    descriptor = ElementDescriptor<T>(descriptor, registry);
     const auto elements = input.Elements();
     target.resize(elements.size());
     for (size_t index = 0; index < elements.size() && result.ok; ++index) {
@@ -114,6 +124,7 @@ void MapFromProperty(BindingResult& result, std::unordered_map<std::string, T>& 
     target.clear();
     if (!result.ok) return;
     if (!AcceptMapInput(result, input, name)) return;
+    descriptor = ElementDescriptor<T>(descriptor, registry);
     target.reserve(input.Size());
     for (const auto& [key, child] : input.Members()) {
         if (!result.ok) return;
@@ -128,6 +139,7 @@ void VectorToProperty(BindingResult& result, BindingProperty& out, const std::ve
     out.Clear();
     out.MakeCollection();
     out.Reserve(source.size());
+    descriptor = ElementDescriptor<T>(descriptor, registry);
     for (size_t index = 0; index < source.size(); ++index) {
         if constexpr (std::is_same_v<T, bool>)
             out.Element(index).SetBool(source[index]);
@@ -142,6 +154,7 @@ void MapToProperty(BindingResult& result, BindingProperty& out, const std::unord
                    const BindingTypeInfo* descriptor, const BindingRegistry& registry) {
     out.Clear();
     out.MakeStructure();
+    descriptor = ElementDescriptor<T>(descriptor, registry);
     for (const auto& [key, value] : source) {
         NativeToProperty(result, out.ChildForWrite(key), value, descriptor, registry);
         if (!result.ok) return;

@@ -30,11 +30,29 @@ void InternTable::Forget() noexcept {
         capacity_ = InlineCapacity;
     }
     count_ = 0;
+    epoch_ = 0;
+    loneRecords_ = 0;
     Restamp();
     if (++generation_ == 0) {  // after four billion trees: the slots' own generations could come back
         std::memset(static_cast<void*>(inlineSlots_), 0, sizeof inlineSlots_);
         generation_ = 1;
     }
+}
+
+// After four billion epochs a record's own epoch could come back with a stale count: the table is forgotten instead.
+// Records of their own in the pool's pages would stay there unknown: with any still held, the table is forgotten too.
+bool InternTable::KeepRecordsUnreferenced(size_t limit) noexcept {
+    if (count_ > limit || loneRecords_ != 0 || epoch_ + 1 == LoneEpoch) return false;
+    ++epoch_;
+    return true;
+}
+
+size_t InternTable::Count() const noexcept {
+    size_t referenced = 0;
+    for (size_t slot = 0; slot < capacity_; ++slot) {
+        if (Holds(slots_[slot]) && Referenced(slots_[slot].record)) ++referenced;
+    }
+    return referenced;
 }
 
 // After four billion stamps the guesses' own stamps could come back: they are all cleared instead.
@@ -83,7 +101,7 @@ InternedString* InternTable::Lookup(std::string_view text, uint32_t& cached) {
         if (slots_[slot].hash == hash && slots_[slot].record->Is(text)) break;
     }
     if (Holds(slots_[slot])) {
-        ++slots_[slot].record->refCount;
+        Take(slots_[slot].record);
     } else {
         if (count_ + 1 > capacity_ / 2) {  // short probe runs matter more than the slots' memory
             Grow();
@@ -98,10 +116,19 @@ InternedString* InternTable::Lookup(std::string_view text, uint32_t& cached) {
 }
 
 InternedString* InternTable::NewRecord(std::string_view text) {
-    auto* record = new (pool_.Allocate(RecordSize(text.size()))) InternedString{1, text.size()};
+    auto* record = new (pool_.Allocate(RecordSize(text.size()))) InternedString{1, epoch_, text.size()};
     char* copy = reinterpret_cast<char*>(record + 1);
     std::memcpy(copy, text.data(), text.size());
     copy[text.size()] = '\0';
+    return record;
+}
+
+InternedString* InternTable::NewLoneRecord(std::string_view text) {
+    auto* record = new (pool_.Allocate(RecordSize(text.size()))) InternedString{1, LoneEpoch, text.size()};
+    char* copy = reinterpret_cast<char*>(record + 1);
+    std::memcpy(copy, text.data(), text.size());
+    copy[text.size()] = '\0';
+    ++loneRecords_;
     return record;
 }
 
@@ -111,6 +138,11 @@ void InternTable::Retain(InternedString* record) noexcept {
 
 void InternTable::Release(InternedString* record) noexcept {
     if (record == EmptyRecord() || --record->refCount != 0) return;
+    if (record->epoch == LoneEpoch) {
+        --loneRecords_;
+        pool_.Release(record, RecordSize(record->size));
+        return;
+    }
     // Backward-shift deletion keeps every remaining record reachable from its home slot.
     size_t mask = capacity_ - 1;
     size_t hole = SlotOf(record);
@@ -132,7 +164,8 @@ InternedString* InternTable::Find(std::string_view text) const noexcept {
     uint32_t hash = SlotHash(text);
     size_t mask = capacity_ - 1;
     for (size_t slot = hash & mask; Holds(slots_[slot]); slot = (slot + 1) & mask) {
-        if (slots_[slot].hash == hash && slots_[slot].record->Is(text)) return slots_[slot].record;
+        if (slots_[slot].hash == hash && slots_[slot].record->Is(text))
+            return Referenced(slots_[slot].record) ? slots_[slot].record : nullptr;
     }
     return nullptr;
 }

@@ -12,7 +12,7 @@ constexpr size_t PropertyPagesPerRun = 16;
 // Beyond this many idle pages, every run whose pages are all idle goes back to the system.
 constexpr size_t PageCacheBound = 256;
 // Pages each thread keeps for its next small trees, which take and return them without the cache's mutex.
-constexpr size_t ThreadPageCount = 16;
+constexpr size_t ThreadPageCount = 32;
 
 struct PageRun;
 

@@ -72,7 +72,7 @@ void BindingProperty::SetString(std::string_view text) {
     InternedString* record = InternTable::EmptyRecord();
     if (!text.empty()) {
         EnsureContext();
-        record = context_->Strings().Intern(text);
+        record = context_->Strings().ValueRecord(text);
     }
     Clear();
     payload_.string = record;

@@ -26,6 +26,9 @@ class BindingProperty;
 // block, NUL-terminated, so that a record is one allocation whatever its length.
 struct InternedString {
     uint32_t refCount;
+    // The count is the references of the tree whose epoch this is: a context kept for the next tree keeps its
+    // records, and moving to the next epoch leaves them all unreferenced at once.
+    uint32_t epoch;
     size_t size;
 
     const char* CStr() const noexcept { return reinterpret_cast<const char*>(this + 1); }
@@ -167,6 +170,9 @@ public:
     bool HasChild(std::string_view key) const noexcept { return &Child(key) != &EmptyNode(); }
     // Makes the node a Structure and inserts an Empty child when the key is absent.
     BindingProperty& ChildForWrite(std::string_view key);
+    // Gives this node the value of its member under the key, taken over rather than copied, and lets the other members
+    // go; a node that is no Structure, or has no such member, becomes Empty.
+    void ReplaceWithMember(std::string_view key) noexcept;
     // Children in ascending byte order of their keys; empty for other kinds. Adding a child never moves the others.
     const PropertyStructure& Members() const noexcept;
     PropertyStructure& Members() noexcept;
@@ -184,7 +190,8 @@ private:
     // Builds a deep copy of other in this node, which is Empty.
     void CopyFrom(const BindingProperty& other);
     void CopyLeaf(const BindingProperty& other);
-    InternedString* CopyString(InternedString* record, const PropertyContext* from);
+    // A key's text is interned in this tree; a value's as SetString would hold it.
+    InternedString* CopyString(InternedString* record, const PropertyContext* from, bool key);
     // Takes over the value of a node of the same context; this node is Empty, the source is left Empty.
     void AdoptFrom(BindingProperty& source) noexcept;
     // Releases a Collection or Structure and everything beneath it without recursion.

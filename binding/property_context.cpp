@@ -9,21 +9,33 @@
 namespace Zarvo {
 namespace {
 
-// The context a thread keeps for its next tree. Trivially destructible, so it stays usable while the thread's other
-// objects are destroyed; the guard below frees the context and closes the slot first.
+// The contexts a thread keeps for its next trees: a few, since trees are often built while others are alive (a
+// request's value beside the event it answers). Trivially destructible, so they stay usable while the thread's other
+// objects are destroyed; the guard below frees them and closes the slots first.
+constexpr size_t ParkedContextCount = 4;
+
 struct ThreadContext {
-    PropertyContext* parked;
-    size_t parkedPages;  // the pages it kept, counted as the thread's own
+    PropertyContext* parked[ParkedContextCount];
+    size_t parkedPages[ParkedContextCount];  // the pages each kept, counted as the thread's own
+    size_t parkedCount;
     bool guarded;
     bool closed;
 };
 constinit thread_local ThreadContext threadContext{};
 
+// Takes the context kept last, or null.
+PropertyContext* Unpark(ThreadContext& own) noexcept {
+    if (own.parkedCount == 0) return nullptr;
+    const size_t last = --own.parkedCount;
+    CountPagesHeldByThread(-static_cast<ptrdiff_t>(own.parkedPages[last]));
+    return own.parked[last];
+}
+
 struct ThreadContextGuard {
     ~ThreadContextGuard() {
         ThreadContext& own = threadContext;
         own.closed = true;
-        if (own.parked) PropertyContext::Destroy(PropertyContext::Create());  // closed: freed, not kept
+        while (own.parkedCount) PropertyContext::Destroy(PropertyContext::Create());  // closed: freed, not kept
     }
 };
 thread_local ThreadContextGuard threadContextGuard;
@@ -31,20 +43,15 @@ thread_local ThreadContextGuard threadContextGuard;
 }  // namespace
 
 PropertyContext* PropertyContext::Create() {
-    ThreadContext& own = threadContext;
-    if (PropertyContext* context = own.parked) {
-        CountPagesHeldByThread(-static_cast<ptrdiff_t>(own.parkedPages));
-        own.parked = nullptr;
-        return context;
-    }
+    if (PropertyContext* context = Unpark(threadContext)) return context;
     return new (AllocateOrThrow(sizeof(PropertyContext))) PropertyContext();
 }
 
 // A tree small enough leaves its pages to its thread: in its context, emptied in place, when the thread keeps that
-// context for its next tree, else with the thread's own pages.
+// context for a next tree, else with the thread's own pages.
 void PropertyContext::Destroy(PropertyContext* context) noexcept {
     ThreadContext& own = threadContext;
-    bool kept = !own.parked && !own.closed;
+    bool kept = own.parkedCount < ParkedContextCount && !own.closed;
     size_t pages = context->PageCount();
     bool small = pages <= ThreadPageRoom();
     using Destination = SmallBlockPool::PageDestination;
@@ -58,16 +65,15 @@ void PropertyContext::Destroy(PropertyContext* context) noexcept {
         own.guarded = true;
         static_cast<void>(&threadContextGuard);  // its first use arms its destructor for this thread
     }
-    own.parked = context;
-    own.parkedPages = small ? pages : 0;
-    CountPagesHeldByThread(static_cast<ptrdiff_t>(own.parkedPages));
+    const size_t slot = own.parkedCount++;
+    own.parked[slot] = context;
+    own.parkedPages[slot] = small ? pages : 0;
+    CountPagesHeldByThread(static_cast<ptrdiff_t>(own.parkedPages[slot]));
 }
 
 void ReleaseIdlePropertyStorage() noexcept {
     ThreadContext& own = threadContext;
-    if (PropertyContext* parked = own.parked) {
-        CountPagesHeldByThread(-static_cast<ptrdiff_t>(own.parkedPages));
-        own.parked = nullptr;
+    while (PropertyContext* parked = Unpark(own)) {
         parked->~PropertyContext();  // its pools hand their pages back to the cache
         Release(parked);
     }
@@ -79,13 +85,19 @@ size_t PropertyContext::PageCount() const noexcept {
            stringRecords_.PageCount();
 }
 
+// A context kept for the next tree (with its pages, which fit the thread's room) keeps the records of a small string
+// table too, unreferenced: the next tree of the same shape finds its keys and texts without making them again.
 void PropertyContext::ReleaseAll(SmallBlockPool::PageDestination destination) noexcept {
-    strings_.Forget();
+    const bool keepStrings = destination == SmallBlockPool::PageDestination::Pool &&
+                             !stringRecords_.HoldsLargeBlocks() && strings_.KeepRecordsUnreferenced(KeptStringRecords);
+    if (!keepStrings) {
+        strings_.Forget();
+        stringRecords_.ReleaseAll(destination);
+    }
     blobs_.ReleaseAll(destination);
     enums_.ReleaseAll(destination);
     collections_.ReleaseAll(destination);
     structures_.ReleaseAll(destination);
-    stringRecords_.ReleaseAll(destination);
 }
 
 }  // namespace Zarvo

@@ -17,14 +17,14 @@ struct EnumPair {
     const StaticTypeInfo* type;
 };
 
-// Frees the context and pages the calling thread keeps for its next trees and every idle run of the page cache, for
+// Frees the contexts and pages the calling thread keeps for its next trees and every idle run of the page cache, for
 // a module about to be unloaded; the next tree starts afresh.
 void ReleaseIdlePropertyStorage() noexcept;
 
 class PropertyContext {
 public:
-    // Both go through the runtime's allocation functions. A thread keeps the context of its last small tree, with
-    // its pages, for the next one: a small tree then costs neither an allocation nor the page cache's mutex.
+    // Both go through the runtime's allocation functions. A thread keeps the contexts of its last few small trees,
+    // with their pages, for the next ones: a small tree then costs neither an allocation nor the page cache's mutex.
     static PropertyContext* Create();
     // Frees everything the tree still holds, in one pass over pages rather than nodes.
     static void Destroy(PropertyContext* context) noexcept;
@@ -44,8 +44,11 @@ private:
     PropertyContext() noexcept = default;
     ~PropertyContext() = default;
 
+    // The string records a context kept for the next tree may hold.
+    static constexpr size_t KeptStringRecords = 64;
+
     size_t PageCount() const noexcept;
-    // Frees everything at once and leaves the context as a new one.
+    // Frees everything at once and leaves the context as a new one, but for the string records it may keep.
     void ReleaseAll(SmallBlockPool::PageDestination destination) noexcept;
 
     SmallBlockPool blobs_;

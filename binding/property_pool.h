@@ -89,6 +89,7 @@ public:
     enum class PageDestination : uint8_t { Cache, Thread, Pool };
 
     size_t PageCount() const noexcept { return pageCount_; }
+    bool HoldsLargeBlocks() const noexcept { return large_ != nullptr; }
     // Frees everything at once, whatever is still in use, and leaves the pool empty and usable.
     void ReleaseAll(PageDestination destination) noexcept {
         if (classesUsed_ || large_) ReleaseEverything(destination);

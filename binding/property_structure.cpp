@@ -282,6 +282,16 @@ void BindingProperty::FreeMembers(PropertyContext* context) noexcept {
     pool.Release(&members, members.BlockSize());
 }
 
+// The member's value moves to a node of the same context outside the structure, which then goes whole.
+void BindingProperty::ReplaceWithMember(std::string_view key) noexcept {
+    const BindingProperty& found = Child(key);
+    if (&found == &EmptyNode()) return Clear();
+    BindingProperty kept(context_);
+    kept.AdoptFrom(const_cast<BindingProperty&>(found));
+    Clear();
+    AdoptFrom(kept);
+}
+
 const PropertyStructure& BindingProperty::Members() const noexcept {
     return kind_ == Kind::Structure ? *payload_.structure : EmptyStructure();
 }

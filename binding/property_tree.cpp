@@ -155,19 +155,20 @@ void BindingProperty::ReleaseTree() noexcept {
     }
 }
 
-InternedString* BindingProperty::CopyString(InternedString* record, const PropertyContext* from) {
+InternedString* BindingProperty::CopyString(InternedString* record, const PropertyContext* from, bool key) {
     if (record == InternTable::EmptyRecord()) return record;
     if (from == context_) {
         InternTable::Retain(record);
         return record;
     }
     EnsureContext();
-    return context_->Strings().Intern(record->Text());
+    InternTable& strings = context_->Strings();
+    return key ? strings.Intern(record->Text()) : strings.ValueRecord(record->Text());
 }
 
 void BindingProperty::CopyLeaf(const BindingProperty& other) {
     switch (other.kind_) {
-        case Kind::String: payload_.string = CopyString(other.payload_.string, other.context_); break;
+        case Kind::String: payload_.string = CopyString(other.payload_.string, other.context_, false); break;
         case Kind::Blob: {
             std::span<const uint8_t> bytes = other.GetBlob();
             SetBlob(bytes.data(), bytes.size());
@@ -206,7 +207,7 @@ void BindingProperty::CopyFrom(const BindingProperty& other) {
             const PropertyStructure& from = *source->payload_.structure;
             target->Reserve(from.size_);
             for (const auto& [key, child] : from) {
-                InternedString* record = CopyString(key.Record(), source->context_);
+                InternedString* record = CopyString(key.Record(), source->context_, true);
                 const PropertyStructure& to = *target->payload_.structure;
                 size_t last = to.chunkCount_ ? to.chunkCount_ - 1 : 0;
                 size_t end = to.chunkCount_ ? to.Chunks()[last]->size : 0;

@@ -248,6 +248,7 @@ void RecordToProperty(BindingResult& result, BindingProperty& out, const void* s
     }
     out.Clear();
     out.MakeStructure();
+    out.Reserve(descriptor->fields.size());
     for (const BindingFieldInfo& field : descriptor->fields) {
         if (field.flags & BindingFieldFlags::OmitWhenDefault) {
             BindingProperty value;

@@ -4,6 +4,8 @@
 #include <chrono>
 #include <cstdio>
 #include <iostream>
+#include <string>
+#include <vector>
 
 #include "devcore/scenario_player.h"
 #include "devcore/scenario_reader.h"
@@ -18,6 +20,8 @@ namespace {
 //             that begins ("step 3 at story.yaml:12:5")
 //   activity  "" when the core runs no plugin's code, else "<0 or 1: reading>\n<plugin>\n<what>", and when the
 //             activity is a reading within a plugin's code, "\n<that plugin>\n<what it runs>"
+//   breach    "<0: Fail, 1: Warn>\n<text>": a breach as the core records it, told again by the parent when the
+//             child ends before its result
 //   result    "<outcome> <steps> <steps played> <failed step>\n<report>"
 void Send(intptr_t channel, std::string_view kind, std::string_view payload) {
     std::string frame(kind);
@@ -53,6 +57,10 @@ bool TakeFrame(std::string& buffer, std::string& kind, std::string& payload) {
     return true;
 }
 
+// Enough to tell why a plugin crashed or hung, few enough that a plugin breaking the contract in a loop cannot grow
+// the parent.
+constexpr size_t kMaxHeardBreaches = 100;
+
 std::string Seconds(double seconds) {
     char text[32];
     std::snprintf(text, sizeof text, "%g s", seconds);
@@ -69,6 +77,9 @@ struct Heard {
     std::string what;
     std::string withinPlugin;  // while reading: the plugin whose code is running around the reading, if any
     std::string withinWhat;
+    // The breaches as report lines, positioned where they were heard; the first kMaxHeardBreaches of them.
+    std::vector<std::string> breaches;
+    size_t breachesLeftOut = 0;
     bool anything = false;
     bool finished = false;
     ScenarioRun result;
@@ -97,6 +108,16 @@ void Hear(Heard& heard, const std::string& kind, const std::string& payload) {
         if (fourth == std::string::npos) return;
         heard.withinPlugin = payload.substr(third + 1, fourth - third - 1);
         heard.withinWhat = payload.substr(fourth + 1);
+    } else if (kind == "breach") {
+        if (heard.breaches.size() == kMaxHeardBreaches) {
+            ++heard.breachesLeftOut;
+            return;
+        }
+        const bool warn = !payload.empty() && payload[0] == '1';
+        const size_t newline = payload.find('\n');
+        heard.breaches.push_back(std::string(warn ? "WARN " : "FAIL ") +
+                                 (newline == std::string::npos ? "" : payload.substr(newline + 1)) + ", " +
+                                 heard.position);
     } else if (kind == "result") {
         const size_t newline = payload.find('\n');
         int outcome = 0;
@@ -187,7 +208,10 @@ ScenarioRun RunFileInChild(const std::string& file, const RunOptions& options, s
                              : exit.signalled ? Crashed(heard, exit.signal)
                                               : "the core's process ended with exit status " +
                                                     std::to_string(exit.code) + " before the play did";
-    failed.report = "FAIL " + what + ", " + heard.position + "\n";
+    for (const std::string& breach : heard.breaches) failed.report += breach + "\n";
+    if (heard.breachesLeftOut > 0)
+        failed.report += "and " + std::to_string(heard.breachesLeftOut) + " more breaches of the contract before it\n";
+    failed.report += "FAIL " + what + ", " + heard.position + "\n";
     return failed;
 }
 
@@ -209,6 +233,10 @@ int RunAsChild(const RunOptions& options, intptr_t channel, std::ostream& out) {
                 told += "\n" + OneLine(activity->within->plugin) + "\n" + OneLine(activity->within->what);
         }
         Send(channel, "activity", told);
+    };
+    play.breach = [channel](const ContractBreach& breach) {
+        Send(channel, "breach",
+             std::string(breach.severity == ContractBreach::Severity::Warn ? "1\n" : "0\n") + OneLine(breach.text));
     };
     for (const std::string& file : options.scenarios) {
         const ScenarioRun run = RunScenarioFile(file, options, out, &play);

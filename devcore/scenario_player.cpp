@@ -85,6 +85,7 @@ PlayResult PlayScenario(const Scenario& scenario, const PlayOptions& options, st
     }
     TestCore core;
     if (options.activity) core.SetActivityListener(options.activity);
+    if (options.breach) core.SetBreachListener(options.breach);
     if (options.story) {
         options.story(scenario.file + ": the core loads the plugins.");
         core.SetStory([&](std::string_view line) { options.story("   " + std::string(line)); });

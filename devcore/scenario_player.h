@@ -22,6 +22,8 @@ struct PlayOptions {
     std::function<void(size_t step, const std::string& position)> phase;
     // When set: the core's activity listener (TestCore::SetActivityListener).
     std::function<void(const PluginActivity*)> activity;
+    // When set: the core's breach listener (TestCore::SetBreachListener).
+    std::function<void(const ContractBreach&)> breach;
     size_t steps = SIZE_MAX;                      // plays only the first steps, as many as this
 };
 

@@ -86,10 +86,15 @@ void TestCore::Tell(const std::string& line) const {
     if (story_) story_(line);
 }
 
+void TestCore::SetBreachListener(std::function<void(const ContractBreach&)> listener) {
+    breachListener_ = std::move(listener);
+}
+
 void TestCore::Breach(ContractBreach::Severity severity, const LoadedPlugin* plugin, std::string text) {
     const bool fail = severity == ContractBreach::Severity::Fail;
     Tell(std::string(fail ? "  FAIL    " : "  WARN    ") + text);
     breaches.push_back({severity, plugin ? plugin->name : "", std::move(text)});
+    if (breachListener_) breachListener_(breaches.back());
 }
 
 void TestCore::PushActivity(const LoadedPlugin* plugin, std::string name, std::string what, bool reading) {

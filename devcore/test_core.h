@@ -212,6 +212,8 @@ public:
     // Called whenever the core starts or ends running a plugin's code or reading what a plugin handed over, with the
     // innermost such activity, or null when there is none. The activity is valid during the call only.
     void SetActivityListener(std::function<void(const PluginActivity* activity)> listener);
+    // Called for every breach as it is recorded in `breaches`. The breach is valid during the call only.
+    void SetBreachListener(std::function<void(const ContractBreach&)> listener);
     // Each loaded plugin's live bytes (allocated less freed, by its GetMemoryStats) before Init and after Destroy are
     // compared when the core unloads it, and a growth is a Warn. Unloads the plugins, newest first, as the core's end
     // does; call it to see the breaches of Destroy before the core ends.
@@ -355,6 +357,7 @@ private:
     std::function<void(std::string_view)> story_;
     std::function<void(const SentEvent&)> eventListener_;
     std::function<void(const PluginActivity*)> activityListener_;
+    std::function<void(const ContractBreach&)> breachListener_;
 };
 
 }  // namespace Zarvo::DevCore

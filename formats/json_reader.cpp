@@ -3,6 +3,7 @@
 #include <rapidjson/allocators.h>
 #include <rapidjson/reader.h>
 
+#include <algorithm>
 #include <cstddef>
 #include <cstring>
 
@@ -20,32 +21,71 @@ constexpr size_t kMaxJsonDepth = 512;
 // heap.
 constexpr size_t kReaderStackBuffer = 1024;
 
+// Objects opened at the first levels are given room for as many members as the last object closed at the same level
+// had: the records of an array mostly share one shape.
+constexpr size_t kGuessedLevels = 8;
+
 // The reader's stack takes the heap in pieces of at least this size.
 constexpr size_t kReaderHeapChunk = 64 * 1024;
 
-// Texts up to this size are copied to the stack before parsing, longer ones to the heap.
-constexpr size_t kStackCopyLimit = 256;
+// Texts are copied piece by piece into a buffer of this size on the stack, never whole.
+constexpr size_t kPieceSize = 1024;
 
-// RapidJSON reads fastest from a NUL-terminated text, and only a copy of the view is known to be one. The copy ends
-// at the view's end, so a NUL inside the view or the added one ends the text alike.
-class TerminatedCopy {
+// RapidJSON reads fastest from a NUL-terminated text: the view is copied into a buffer one piece at a time, each
+// piece followed by a NUL, and a NUL read at a piece's end brings in the next piece. A NUL inside the view, or its
+// end, ends the text alike.
+class PieceStream {
 public:
-    explicit TerminatedCopy(std::string_view text)
-        : text_(text.size() < kStackCopyLimit ? small_ : static_cast<char*>(AllocateOrThrow(text.size() + 1))) {
-        std::memcpy(text_, text.data(), text.size());
-        text_[text.size()] = '\0';
-    }
-    ~TerminatedCopy() {
-        if (text_ != small_) Release(text_);
-    }
-    TerminatedCopy(const TerminatedCopy&) = delete;
-    TerminatedCopy& operator=(const TerminatedCopy&) = delete;
+    using Ch = char;
 
-    const char* CStr() const { return text_; }
+    explicit PieceStream(std::string_view text) noexcept : next_(text.data()), end_(text.data() + text.size()) {
+        Fill();
+    }
+    PieceStream(const PieceStream&) = delete;
+    PieceStream& operator=(const PieceStream&) = delete;
+
+    Ch Peek() noexcept {
+        const Ch c = *current_;
+        if (c == '\0') [[unlikely]] return PeekAfterPiece();
+        return c;
+    }
+    Ch Take() noexcept {
+        const Ch c = Peek();
+        if (c != '\0') ++current_;
+        return c;
+    }
+    size_t Tell() const noexcept { return before_ + static_cast<size_t>(current_ - piece_); }
+
+    // The reader never writes to its input stream.
+    Ch* PutBegin() { return nullptr; }
+    void Put(Ch) {}
+    void Flush() {}
+    size_t PutEnd(Ch*) { return 0; }
 
 private:
-    char small_[kStackCopyLimit];
-    char* text_;
+    void Fill() noexcept {
+        const size_t size = std::min<size_t>(kPieceSize, static_cast<size_t>(end_ - next_));
+        std::memcpy(piece_, next_, size);
+        piece_[size] = '\0';
+        next_ += size;
+        pieceEnd_ = piece_ + size;
+        current_ = piece_;
+    }
+
+    // The NUL after a piece with more text to come stands for the next piece's first byte.
+    Ch PeekAfterPiece() noexcept {
+        if (current_ != pieceEnd_ || next_ == end_) return '\0';
+        before_ += static_cast<size_t>(pieceEnd_ - piece_);
+        Fill();
+        return *current_;
+    }
+
+    const char* next_;
+    const char* end_;
+    char* current_ = nullptr;
+    char* pieceEnd_ = nullptr;
+    size_t before_ = 0;  // the bytes of the pieces before this one
+    char piece_[kPieceSize + 1];
 };
 
 // The heap beneath the reader's stack, once its buffer is full: the runtime's counted allocation. The pool only
@@ -56,9 +96,21 @@ public:
     static void Free(void* block) { Release(block); }
 };
 
-// The reader's strings are NUL-terminated and hold a NUL before their end only when it came from a \\u0000 escape:
-// their first NUL is at most at their length.
-std::string_view UpToNul(const char* text) { return {text, std::strlen(text)}; }
+// Strings up to this length are looked over a byte at a time for a NUL, longer ones at once.
+constexpr rapidjson::SizeType kByteScanLength = 64;
+
+// The reader's strings hold a NUL before their end only when it came from a \\u0000 escape: they end at their first
+// NUL or at their length. They were just written a byte at a time, so a short one is looked over a byte at a time
+// too: a wide read of bytes still on their way to memory waits for all of them.
+std::string_view UpToNul(const char* text, rapidjson::SizeType length) {
+    if (length >= kByteScanLength) {
+        const void* nul = std::memchr(text, '\0', length);
+        return {text, nul ? static_cast<size_t>(static_cast<const char*>(nul) - text) : length};
+    }
+    rapidjson::SizeType size = 0;
+    while (size < length && text[size] != '\0') ++size;
+    return {text, size};
+}
 
 // Builds the tree from the reader's callbacks. Repeated keys address the same member again, so repeated arrays
 // and objects merge and a later scalar replaces an earlier one; null never clears a value.
@@ -76,13 +128,13 @@ public:
     bool Int64(int64_t value) { return Set(&BindingProperty::SetSigned, value); }
     bool Uint64(uint64_t value) { return Set(&BindingProperty::SetUnsigned, value); }
     bool Double(double value) { return Set(&BindingProperty::SetDouble, value); }
-    bool String(const char* text, rapidjson::SizeType, bool) {
-        NextValue().SetString(UpToNul(text));
+    bool String(const char* text, rapidjson::SizeType length, bool) {
+        NextValue().SetString(UpToNul(text, length));
         return true;
     }
     bool StartObject() { return Open(&BindingProperty::MakeStructure); }
-    bool Key(const char* text, rapidjson::SizeType, bool) {
-        target_ = &levels_[depth_ - 1].container->ChildForWrite(UpToNul(text));
+    bool Key(const char* text, rapidjson::SizeType length, bool) {
+        target_ = &levels_[depth_ - 1].container->ChildForWrite(UpToNul(text, length));
         return true;
     }
     bool EndObject(rapidjson::SizeType) { return Close(); }
@@ -121,12 +173,14 @@ private:
         }
         (NextValue().*make)();
         bool array = target_->GetKind() == BindingProperty::Kind::Collection;
+        if (!array && depth_ < kGuessedLevels && target_->Size() == 0) target_->Reserve(memberGuesses_[depth_]);
         levels_[depth_++] = {target_, static_cast<uint32_t>(array ? target_->Size() : 0), array};
         return true;
     }
 
     bool Close() {
-        --depth_;
+        const Level& level = levels_[--depth_];
+        if (!level.array && depth_ < kGuessedLevels) memberGuesses_[depth_] = level.container->Size();
         return true;
     }
 
@@ -135,6 +189,7 @@ private:
     Level levels_[kMaxJsonDepth];
     size_t depth_ = 0;
     bool tooDeep_ = false;
+    size_t memberGuesses_[kGuessedLevels] = {};
 };
 
 const char* ErrorText(rapidjson::ParseErrorCode code) {
@@ -167,8 +222,7 @@ const char* ErrorText(rapidjson::ParseErrorCode code) {
 BindingResult ParseJson(std::string_view text) {
     BindingResult result;
     JsonPropertyHandler handler(result.value);
-    TerminatedCopy copy(text);
-    rapidjson::StringStream stream(copy.CStr());
+    PieceStream stream(text);
     // The reader's stack (strings being read, and the nesting) starts in a buffer here: a small text allocates
     // nothing for it.
     alignas(std::max_align_t) char stackBuffer[kReaderStackBuffer];
@@ -180,7 +234,7 @@ BindingResult ParseJson(std::string_view text) {
     rapidjson::ParseResult parsed = reader.Parse<rapidjson::kParseIterativeFlag>(stream, handler);
     auto offset = static_cast<uint32_t>(parsed.Offset());
     rapidjson::ParseErrorCode code = parsed.Code();
-    if (code == rapidjson::kParseErrorDocumentEmpty && copy.CStr()[offset] != '\0') {
+    if (code == rapidjson::kParseErrorDocumentEmpty && stream.Peek() != '\0') {
         // A text that starts with "]", "}", "," or ":" is no empty document but an invalid value there.
         code = rapidjson::kParseErrorValueInvalid;
     }

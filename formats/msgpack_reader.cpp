@@ -2,9 +2,11 @@
 
 #include <algorithm>
 #include <bit>
+#include <cstring>
 #include <string_view>
 #include <vector>
 
+#include "platform/byte_order.h"
 #include "platform/format.h"
 
 namespace Zarvo {
@@ -65,10 +67,31 @@ private:
             Fail(FormatString(messages[std::countr_zero(width)], static_cast<uint64_t>(position_)));
             return false;
         }
-        value = 0;
-        for (unsigned i = 0; i < width; ++i) value = value << 8 | data_[position_ + i];
+        value = LoadBigEndian(data_ + position_, width);
         position_ += width;
         return true;
+    }
+
+    // One load per value rather than one per byte.
+    static uint64_t LoadBigEndian(const uint8_t* bytes, unsigned width) {
+        switch (width) {
+            case 1: return bytes[0];
+            case 2: return FromBigEndian<uint16_t>(bytes);
+            case 4: return FromBigEndian<uint32_t>(bytes);
+            default: return FromBigEndian<uint64_t>(bytes);
+        }
+    }
+
+    template <class Word>
+    static uint64_t FromBigEndian(const uint8_t* bytes) {
+        Word word;
+        std::memcpy(&word, bytes, sizeof word);
+        if constexpr (std::endian::native == std::endian::little) {
+            if constexpr (sizeof word == 2) word = ByteSwap16(word);
+            else if constexpr (sizeof word == 4) word = ByteSwap32(word);
+            else word = ByteSwap64(word);
+        }
+        return word;
     }
 
     bool ReadLength(unsigned width, uint64_t& length) { return ReadBigEndian(width, length); }

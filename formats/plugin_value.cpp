@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "binding/registry.h"
+#include "formats/pending_list.h"
 #include "platform/allocation.h"
 #include "platform/format.h"
 
@@ -129,7 +130,7 @@ struct PendingRead {
 };
 
 bool ReadRecord(std::string& error, BindingProperty& node, const PluginValue& record, std::string_view name,
-                std::vector<PendingRead>& pending) {
+                PendingList<PendingRead>& pending) {
     const auto& span = record.payload.span;
     switch (record.kind) {
         case PluginValueNull: node.Clear(); return true;
@@ -151,14 +152,16 @@ bool ReadRecord(std::string& error, BindingProperty& node, const PluginValue& re
             uint32_t count = span.data ? span.count : 0;
             node.Reserve(std::max<size_t>(node.Size(), count));
             auto* records = static_cast<const PluginValue*>(span.data);
-            for (uint32_t i = count; i-- > 0;) pending.push_back({records + i, nullptr, &node, i});
+            for (uint32_t i = count; i-- > 0;) pending.Push({records + i, nullptr, &node, i});
             return true;
         }
         case PluginValueObject: {
             node.MakeStructure();
             auto* entries = static_cast<const PluginValueEntry*>(span.data);
-            for (uint32_t i = span.data ? span.count : 0; i-- > 0;)
-                pending.push_back({&entries[i].value, nullptr, &node, 0, entries[i].key});
+            const uint32_t count = span.data ? span.count : 0;
+            // Room for the members up front (a structure reserves one chunk at most, whatever the count says).
+            node.Reserve(std::min<size_t>(count, BindingProperty::MaxCollectionSize));
+            for (uint32_t i = count; i-- > 0;) pending.Push({&entries[i].value, nullptr, &node, 0, entries[i].key});
             return true;
         }
         default:
@@ -239,10 +242,9 @@ bool ToPluginValue(PluginValue& root, const BindingProperty& property, const Bin
 
 bool FromPluginValue(std::string& error, BindingProperty& property, const PluginValue& value, std::string_view name) {
     error.clear();
-    std::vector<PendingRead> pending{{&value, &property}};
-    while (!pending.empty()) {
-        PendingRead next = pending.back();
-        pending.pop_back();
+    PendingList<PendingRead> pending;
+    pending.Push({&value, &property});
+    for (PendingRead next; pending.Pop(next);) {
         if (!ReadRecord(error, next.Target(), *next.record, name, pending)) return false;
     }
     return true;

@@ -2,6 +2,7 @@
 
 #include <yaml.h>
 
+#include <charconv>
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
@@ -30,13 +31,24 @@ constexpr size_t kMaxYamlDepth = 512;
 constexpr size_t kAliasNodesPerInputByte = 16;
 constexpr size_t kMinAliasBudget = 4096;
 
+// Mappings opened at the first levels are given room for as many members as the last mapping closed at the same
+// level had: the records of a sequence mostly share one shape.
+constexpr size_t kGuessedLevels = 8;
+
+// Open nodes the reader makes room for at once: most documents nest no deeper.
+constexpr size_t kReservedFrames = 16;
+
 size_t AliasBudget(std::string_view text) { return std::max(kMinAliasBudget, text.size() * kAliasNodesPerInputByte); }
 
 bool Equals(const yaml_char_t* text, const char* expected) {
     return text && std::strcmp(reinterpret_cast<const char*>(text), expected) == 0;
 }
 
+// The words below are five bytes long at most: longer texts are none of them.
+constexpr size_t kLongestWord = 5;
+
 bool IsOneOf(std::string_view text, std::initializer_list<std::string_view> words) {
+    if (text.size() > kLongestWord) return false;
     for (std::string_view word : words)
         if (text == word) return true;
     return false;
@@ -50,13 +62,53 @@ bool IsFalseWord(std::string_view text) {
     return IsOneOf(text, {"false", "False", "FALSE", "n", "N", "no", "No", "NO", "off", "Off", "OFF"});
 }
 
+// Integers of up to this many digits are exact as doubles and are read without strtod.
+constexpr size_t kExactDigits = 15;
+
+// The number of a plain scalar that is an optional minus and up to kExactDigits digits, as strtod would read it.
+bool ReadShortInteger(std::string_view text, double& value) {
+    const bool negative = !text.empty() && text.front() == '-';
+    const std::string_view digits = text.substr(negative ? 1 : 0);
+    if (digits.empty() || digits.size() > kExactDigits) return false;
+    uint64_t magnitude = 0;
+    for (char c : digits) {
+        if (c < '0' || c > '9') return false;
+        magnitude = magnitude * 10 + static_cast<uint64_t>(c - '0');
+    }
+    value = negative ? -static_cast<double>(magnitude) : static_cast<double>(magnitude);
+    return true;
+}
+
+// The number of a plain scalar in decimal notation (digits, a point, an exponent) that std::from_chars reads to the
+// same correctly rounded double strtod gives, in range; anything else (a plus sign, hexadecimal, words, a value out
+// of range) is left to strtod.
+bool ReadDecimal(std::string_view text, double& value) {
+    for (char c : text) {
+        if (!((c >= '0' && c <= '9') || c == '.' || c == 'e' || c == 'E' || c == '-')) return false;
+    }
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+    return error == std::errc() && end == text.data() + text.size();
+}
+
+// Whether strtod may read a number from a text with this first byte: a digit, a sign or a point, or the first letter
+// of "inf", "infinity" or "nan" in either case. A plain scalar has no leading space.
+bool MayBeNumber(char first) {
+    return (first >= '0' && first <= '9') || first == '-' || first == '+' || first == '.' || first == 'i' ||
+           first == 'I' || first == 'n' || first == 'N';
+}
+
 // A plain number: strtod takes all of it and it is finite (or NaN). Whole values that fit a 64-bit integer are
 // integers; other values stay Float.
 bool SetPlainNumber(BindingProperty& node, const char* text, size_t length) {
     if (length == 0) return false;
-    char* end = nullptr;
-    double value = std::strtod(text, &end);
-    if (end != text + length || std::isinf(value)) return false;
+    double value = 0;
+    const std::string_view view(text, length);
+    if (!ReadShortInteger(view, value) && !ReadDecimal(view, value)) {
+        if (!MayBeNumber(text[0])) return false;
+        char* end = nullptr;
+        value = std::strtod(text, &end);
+        if (end != text + length || std::isinf(value)) return false;
+    }
     if (std::isnan(value) || std::trunc(value) != value) node.SetDouble(value);
     else if (value < 0 && value >= -9223372036854775808.0) node.SetSigned(static_cast<int64_t>(value));
     else if (value >= 0 && value < 18446744073709551616.0) node.SetUnsigned(static_cast<uint64_t>(value));
@@ -71,16 +123,21 @@ public:
         yaml_parser_initialize(&parser_);
         yaml_parser_set_encoding(&parser_, YAML_UTF8_ENCODING);
         yaml_parser_set_input_string(&parser_, reinterpret_cast<const unsigned char*>(text.data()), text.size());
+        frames_.reserve(kReservedFrames);
         ResetToRoot();
     }
-    ~YamlReader() { yaml_parser_delete(&parser_); }
+    ~YamlReader() {
+        ReleaseKeyEvent();
+        yaml_parser_delete(&parser_);
+    }
 
     void Run() {
         yaml_event_t event;
         bool parsed = yaml_parser_parse(&parser_, &event);
         while (parsed && result_.ok && event.type != YAML_STREAM_END_EVENT) {
             Handle(event);
-            yaml_event_delete(&event);
+            if (eventKept_) eventKept_ = false;
+            else yaml_event_delete(&event);
             parsed = yaml_parser_parse(&parser_, &event);
         }
         if (parsed) yaml_event_delete(&event);
@@ -109,9 +166,24 @@ private:
     };
 
     void ResetToRoot() {
-        frames_.assign(1, {&result_.value, {}});
-        path_.assign(1, {false, 0, {}});
+        frames_.clear();
+        frames_.push_back({&result_.value, {}});
         hasPendingKey_ = false;
+        ReleaseKeyEvent();
+    }
+
+    // A key's scalar event is kept until its value's member is made, which takes the key's text from it.
+    void KeepKeyEvent(const yaml_event_t& event) {
+        ReleaseKeyEvent();
+        keyEvent_ = event;
+        holdingKeyEvent_ = true;
+        eventKept_ = true;
+        pendingKey_ = {reinterpret_cast<const char*>(keyEvent_.data.scalar.value), keyEvent_.data.scalar.length};
+    }
+    void ReleaseKeyEvent() {
+        if (!holdingKeyEvent_) return;
+        holdingKeyEvent_ = false;
+        yaml_event_delete(&keyEvent_);
     }
 
     void Fail(const char* format, const yaml_event_t& event) {
@@ -125,25 +197,38 @@ private:
 
     BindingProperty& Target() { return *frames_.back().node; }
 
-    void Push(BindingProperty& node, Step step) {
-        frames_.push_back({&node, {}});
-        path_.push_back(std::move(step));
-    }
-    void Pop() {
-        frames_.pop_back();
-        path_.pop_back();
+    void Push(BindingProperty& node) { frames_.push_back({&node, {}}); }
+    void Pop() { frames_.pop_back(); }
+
+    // The way from the root to the current node, worked out from the open nodes when an anchor needs it: an element
+    // lies at its offset among its sequence's elements, a value under the key of the member that holds it.
+    std::vector<Step> CurrentPath() const {
+        std::vector<Step> path(1, Step{false, 0, {}});
+        for (size_t i = 1; i < frames_.size(); ++i) {
+            const BindingProperty& parent = *frames_[i - 1].node;
+            const BindingProperty* node = frames_[i].node;
+            if (parent.GetKind() == BindingProperty::Kind::Collection) {
+                path.push_back({false, static_cast<size_t>(node - parent.Elements().data()), {}});
+                continue;
+            }
+            for (const auto& [key, child] : parent.Members()) {
+                if (&child != node) continue;
+                path.push_back({true, 0, std::string(key.View())});
+                break;
+            }
+        }
+        return path;
     }
 
     // Every node event first descends into a new element of an open sequence or the value of a pending key.
     void Descend(const yaml_event_t& event) {
         BindingProperty& target = Target();
         if (target.GetKind() == BindingProperty::Kind::Collection && event.type != YAML_SEQUENCE_END_EVENT) {
-            size_t index = target.Size();
-            Push(target.Element(index), {false, index, {}});
+            Push(target.Element(target.Size()));
         } else if (target.GetKind() == BindingProperty::Kind::Structure && hasPendingKey_) {
             hasPendingKey_ = false;
-            BindingProperty& child = target.ChildForWrite(pendingKey_);
-            Push(child, {true, 0, std::move(pendingKey_)});
+            Push(target.ChildForWrite(pendingKey_));
+            ReleaseKeyEvent();
         }
     }
 
@@ -159,7 +244,7 @@ private:
 
     bool DefineNodeAnchor(const yaml_char_t* name, const yaml_event_t& event) {
         if (!name) return true;
-        if (!DefineAnchor(name, {false, {}, path_}, event)) return false;
+        if (!DefineAnchor(name, {false, {}, CurrentPath()}, event)) return false;
         frames_.back().anchor = reinterpret_cast<const char*>(name);
         return true;
     }
@@ -178,6 +263,8 @@ private:
             case YAML_MAPPING_END_EVENT:
                 --openContainers_;
                 Descend(event);
+                if (event.type == YAML_MAPPING_END_EVENT && openContainers_ < kGuessedLevels)
+                    memberGuesses_[openContainers_] = Target().Size();
                 return Pop();
             case YAML_ALIAS_EVENT: return Alias(event);
             default: return;
@@ -192,7 +279,7 @@ private:
             if (scalar.tag && !Equals(scalar.tag, kStrTag))
                 return Fail("Invalid mapping key. Only string scalar keys are allowed. At line: %1 col: %2", event);
             if (scalar.anchor && !DefineAnchor(scalar.anchor, {true, std::string(text), {}}, event)) return;
-            pendingKey_ = text;
+            KeepKeyEvent(event);
             hasPendingKey_ = true;
             return;
         }
@@ -256,8 +343,13 @@ private:
                                 : "Unexpected start of sequence. At line: %1 col: %2",
                         event);
         }
-        if (mapping) Target().MakeStructure();
-        else Target().MakeCollection();
+        if (mapping) {
+            Target().MakeStructure();
+            const size_t level = openContainers_ - 1;
+            if (level < kGuessedLevels && Target().Size() == 0) Target().Reserve(memberGuesses_[level]);
+        } else {
+            Target().MakeCollection();
+        }
         DefineNodeAnchor(anchor, event);
     }
 
@@ -278,7 +370,9 @@ private:
             // An alias used as a mapping key must name a text.
             if (source && source->GetKind() != BindingProperty::Kind::String)
                 return Fail("Invalid mapping key. Only string scalar keys are allowed. At line: %1 col: %2", event);
-            pendingKey_ = source ? std::string(source->GetString()) : anchor.keyText;
+            ReleaseKeyEvent();
+            aliasKey_ = source ? std::string(source->GetString()) : anchor.keyText;
+            pendingKey_ = aliasKey_;
             hasPendingKey_ = true;
             return;
         }
@@ -320,11 +414,17 @@ private:
     BindingResult& result_;
     yaml_parser_t parser_;
     std::vector<Frame> frames_;
-    std::vector<Step> path_;
-    std::string pendingKey_;
+    // The text of the key whose value comes next: in the kept key event, or in aliasKey_ for a key given by an alias.
+    std::string_view pendingKey_;
     bool hasPendingKey_ = false;
+    std::string aliasKey_;
+    yaml_event_t keyEvent_{};
+    bool holdingKeyEvent_ = false;
+    bool eventKept_ = false;  // the event just handled is now keyEvent_
     // Sequences and mappings started and not yet ended.
     size_t openContainers_ = 0;
+    // Per level, the members of the mapping closed there last, which the next one there is given room for.
+    size_t memberGuesses_[kGuessedLevels] = {};
     std::unordered_map<std::string, Anchor> anchors_;
     size_t aliasBudget_;
 };

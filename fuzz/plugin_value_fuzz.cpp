@@ -1,6 +1,7 @@
-// A core value tree read from the fuzz bytes goes through FromPluginValue and back through ToPluginValue: the
-// conversion fails exactly when the tree holds an unknown kind, what it keeps comes back unchanged (a text up to its
-// first NUL or its length word), and clearing the copy releases every block that ToPluginValue made. Each text lies
+// A core value tree read from the fuzz bytes goes through FromPluginValue and back through ToPluginValue and
+// WritePluginValueBlock: the conversion fails exactly when the tree holds an unknown kind, what it keeps comes back
+// unchanged both ways (a text up to its first NUL or its length word), and clearing each copy releases every block it
+// was made with (the block's copy has one at most). Each text lies
 // in a heap block of its own that ends at its length word when the word is within the text, so a read past the
 // word is an error under the address sanitizer.
 #include <algorithm>
@@ -15,6 +16,7 @@
 #include <vector>
 
 #include "formats/plugin_value.h"
+#include "formats/plugin_value_block.h"
 #include "platform/allocation.h"
 
 namespace {
@@ -263,6 +265,18 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (converted) Compare(input, output);
     ClearPluginValue(output);
     REQUIRE(output.kind == PluginValueNull && output.payload.u64 == 0);
+    REQUIRE(statistics.allocations - allocations == statistics.releases - releases);
+
+    // The same tree written into one block reads the same, from one allocation at most, which its release frees.
+    allocations = statistics.allocations;
+    releases = statistics.releases;
+    PluginValue block;
+    std::memset(&block, 0, sizeof block);
+    WritePluginValueBlock(block, property, nullptr);
+    REQUIRE(statistics.allocations - allocations <= 1);
+    if (converted) Compare(input, block);
+    ReleasePluginValueBlock(block);
+    REQUIRE(block.kind == PluginValueNull && block.payload.u64 == 0);
     REQUIRE(statistics.allocations - allocations == statistics.releases - releases);
     return 0;
 }

@@ -1,5 +1,6 @@
 #include "plugin/player_level_up_plugin.h"
 
+#include <functional>
 #include <utility>
 #include <vector>
 
@@ -153,9 +154,10 @@ void PlayerLevelUpPlugin::Publish(PlayerLevelUpEvent event) {
     UpdateResource(PluginResourceEventType::Create, kLevelUpUri, tracker_.pendingEvent);
 }
 
-RemotingResult<PlayerLevelUpEvent> PlayerLevelUpPlugin::GetLevelUp() const {
+RemotingResult<std::reference_wrapper<const PlayerLevelUpEvent>> PlayerLevelUpPlugin::GetLevelUp() const {
     if (!tracker_.pendingEvent.leveledUp) return RemotingError::NotFound();
-    return tracker_.pendingEvent;
+    // Answered where it lies: the response is written before the call returns.
+    return std::cref(tracker_.pendingEvent);
 }
 
 RemotingResult<PlayerLevelUpEventAck> PlayerLevelUpPlugin::GetAcknowledgement(const std::string& pluginName) const {

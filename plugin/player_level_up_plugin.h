@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <unordered_map>
 
@@ -45,7 +46,7 @@ private:
     void AddNewQueues(Api::PlayerLevelUpEvent& event);
     void Publish(Api::PlayerLevelUpEvent event);
 
-    RemotingResult<Api::PlayerLevelUpEvent> GetLevelUp() const;
+    RemotingResult<std::reference_wrapper<const Api::PlayerLevelUpEvent>> GetLevelUp() const;
     RemotingResult<Api::PlayerLevelUpEventAck> GetAcknowledgement(const std::string& pluginName) const;
     void PostAcknowledgement(const std::string& pluginName, const Api::PlayerLevelUpEventAck& acknowledgement);
 

@@ -27,12 +27,7 @@ public:
     ArgumentBinder(BindingResult& response, std::vector<BindingProperty>& values, const BindingFunctionInfo& function,
                    const std::vector<uint32_t>& locations, size_t elementAllowance)
         : response_(response), values_(values), function_(function), locations_(locations),
-          elementAllowance_(elementAllowance) {
-        // A later argument of the same name takes the name.
-        for (size_t i = 0; i < function.arguments.size(); ++i) {
-            nameIndex_.insert_or_assign(function.arguments[i].name, i);
-        }
-    }
+          elementAllowance_(elementAllowance) {}
 
     void SetBoolDefaults() {
         for (size_t i = 0; i < function_.arguments.size(); ++i) {
@@ -94,12 +89,11 @@ private:
     void BindText(std::string_view key, std::string_view text, uint32_t source) {
         const size_t dot = key.find('.');
         const std::string_view head = key.substr(0, dot);
-        const auto found = nameIndex_.find(head);
-        if (found == nameIndex_.end()) {
+        const size_t argument = LastArgumentNamed(head);
+        if (argument == kNoArgument) {
             response_.SetError(FormatString("Unknown argument '%1' for '%2'.", head, function_.name));
             return;
         }
-        const size_t argument = found->second;
         const uint32_t location = LocationOf(locations_, argument);
         if (location != AnyLocation && location != source) {
             response_.SetError(
@@ -152,6 +146,14 @@ private:
         }
     }
 
+    // A later argument of the same name takes the name from an earlier one.
+    size_t LastArgumentNamed(std::string_view name) const noexcept {
+        for (size_t i = function_.arguments.size(); i-- > 0;) {
+            if (function_.arguments[i].name == name) return i;
+        }
+        return kNoArgument;
+    }
+
     size_t FirstArgumentNamed(std::string_view name) const noexcept {
         for (size_t i = 0; i < function_.arguments.size(); ++i) {
             if (function_.arguments[i].name == name) return i;
@@ -170,7 +172,6 @@ private:
     std::vector<BindingProperty>& values_;
     const BindingFunctionInfo& function_;
     const std::vector<uint32_t>& locations_;
-    std::unordered_map<std::string_view, size_t> nameIndex_;
     size_t elementAllowance_;
 };
 

@@ -154,7 +154,7 @@ void HttpBaseTransport::Dispatch(PluginResponseRecord& record, const PluginReque
             remotingRequest.timestamp = TimestampNow();
             remotingRequest.method = transportRequest.method;
             remotingRequest.methodName = std::move(transportRequest.methodName);
-            remotingRequest.path = std::move(transportRequest.path);
+            remotingRequest.path = transportRequest.path;
             remotingRequest.headers = std::move(headers);
             invoker->Invoke(response, &remotingRequest, call.Get(), request.requestId);
         } else {

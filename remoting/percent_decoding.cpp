@@ -16,6 +16,7 @@ uint32_t HexDigitValue(char digit) noexcept {
 }  // namespace
 
 std::string PercentDecode(std::string_view text) {
+    if (text.find_first_of("%+") == std::string_view::npos) return std::string(text);
     std::string decoded;
     decoded.reserve(text.size());
     for (size_t i = 0; i < text.size(); ++i) {

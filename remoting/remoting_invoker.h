@@ -1,10 +1,12 @@
 // The invoker of a route handler. A handler may take a `const RemotingRequest&` first, which dispatch then fills;
 // its other parameters are converted from the argument values, each under its argument's name, records by the
 // required-record rule. It may return nothing, any convertible value, or a RemotingResult, whose error carries the
-// status and message of the response.
+// status and message of the response. A RemotingResult may hold a std::reference_wrapper to a value the handler's
+// owner keeps: the value is converted where it lies, without a copy, and is described as the value's own type.
 #pragma once
 
 #include <cstddef>
+#include <functional>
 #include <memory>
 #include <span>
 #include <tuple>
@@ -58,6 +60,10 @@ private:
     struct AnsweredType<RemotingResult<T>> {
         using Type = T;
     };
+    template <class T>
+    struct AnsweredType<RemotingResult<std::reference_wrapper<T>>> {
+        using Type = std::remove_const_t<T>;
+    };
 
     template <class... Args>
     static std::tuple<std::remove_cvref_t<Args>...> DecayedValues(std::tuple<Args...>*);
@@ -93,11 +99,17 @@ public:
     RemotingInvoker(Handler handler, const BindingFunctionInfo& function)
         : handler_(std::move(handler)), function_(function), registry_(*function.registry) {}
 
-    // The handle is the tuple of converted values; it is released whether or not the call runs.
+    // The handle is the tuple of converted values; it is released whether or not the call runs. A handler without
+    // value parameters has nothing to hold: its handle is one shared empty tuple, never released.
     void* Begin(BindingResult& response, std::span<BindingProperty> arguments, uint32_t) override {
-        auto values = std::make_unique<Values>();
-        ConvertArguments(response, *values, arguments, std::make_index_sequence<Traits::valueCount>{});
-        return values.release();
+        if constexpr (Traits::valueCount == 0) {
+            static Values none;
+            return &none;
+        } else {
+            auto values = std::make_unique<Values>();
+            ConvertArguments(response, *values, arguments, std::make_index_sequence<Traits::valueCount>{});
+            return values.release();
+        }
     }
 
     void Invoke(BindingResult& result, const RemotingRequest* request, void* handle, uint32_t) override {
@@ -119,7 +131,9 @@ public:
             Answer(response, std::apply(call, values));
     }
 
-    void Release(void* handle) noexcept override { delete static_cast<Values*>(handle); }
+    void Release(void* handle) noexcept override {
+        if constexpr (Traits::valueCount != 0) delete static_cast<Values*>(handle);
+    }
 
     const StaticTypeInfo& RequestType() const noexcept override {
         if constexpr (Traits::takesRequest)
@@ -141,10 +155,19 @@ private:
         if constexpr (isRemotingResult<Result>) {
             if (!result.Ok()) return response.Fail(result.Error().status, result.Error().message);
             if constexpr (!std::is_void_v<typename Result::ValueType>)
-                ConvertToProperty(response, result.Value(), registry_);
+                ConvertToProperty(response, Unwrapped(result.Value()), registry_);
         } else {
             ConvertToProperty(response, result, registry_);
         }
+    }
+
+    template <class T>
+    static const T& Unwrapped(const T& value) noexcept {
+        return value;
+    }
+    template <class T>
+    static const T& Unwrapped(const std::reference_wrapper<T>& value) noexcept {
+        return value.get();
     }
 
     Handler handler_;

@@ -3,7 +3,7 @@
 #include <cstring>
 #include <new>
 
-#include "formats/plugin_value.h"
+#include "formats/plugin_value_block.h"
 #include "platform/allocation.h"
 
 namespace Zarvo {
@@ -55,11 +55,7 @@ void WriteHeaders(PluginResponseRecord& record, const TextMap& headers) {
 
 void KIV_CDECL FreeResponseRecord(PluginResponseRecord* record) {
     if (!record) return;
-    try {
-        ClearPluginValue(record->result);
-    } catch (...) {
-        // Out of memory while walking the value: what it owns is lost, the record is still zeroed below.
-    }
+    ReleasePluginValueBlock(record->result);
     if (record->errorFlag) Release(record->errorText);
     if (record->text != kEmptyResponseText) Release(const_cast<char*>(record->text));
     PluginHeaderPair* pairs = record->headers;
@@ -76,7 +72,7 @@ void ComposeResponseRecord(PluginResponseRecord& record, RemotingResponse& respo
         record.errorText = CopyTextOrThrow(response.ErrorMessage());
         record.errorFlag = 1;
     } else {
-        ToPluginValue(record.result, response.value, registry);
+        WritePluginValueBlock(record.result, response.value, registry);
     }
     record.outputFlag = response.outputFlag;
     record.outputFormat = response.outputFormat >= 1 && response.outputFormat <= 3 ? response.outputFormat : 0;

@@ -17,8 +17,9 @@ extern const char kEmptyResponseText[];
 // it first.
 void KIV_CDECL FreeResponseRecord(PluginResponseRecord* record);
 
-// Writes the response into a zeroed record: the error text or the value (Enum values named through the registry),
-// output flag and format, status, text and headers; the stream, when there is one, moves into the record.
+// Writes the response into a zeroed record: the error text or the value (all of it in one block, Enum values named
+// through the registry), output flag and format, status, text and headers; the stream, when there is one, moves into
+// the record.
 void ComposeResponseRecord(PluginResponseRecord& record, RemotingResponse& response, const BindingRegistry* registry);
 
 // Answers a failure that left no RemotingResponse to compose: releases what the record holds and writes the

@@ -36,7 +36,8 @@ public:
         Method method = Method::None;
         // Set only for Method::Other.
         std::string methodName;
-        std::string path;
+        // The core's path, valid while the dispatch runs.
+        std::string_view path;
         const BindingFunctionInfo* function = nullptr;
         const RemotingBinding* binding = nullptr;
         // Percent-decoded captures of the path template, by parameter name.

@@ -133,6 +133,8 @@ private:
 
     RequestResult<> SendPropertyRequest(Method method, std::string_view url, PluginResponseRecord& response,
                                         const BindingProperty* arguments);
+    // Sends a resource event's payload under the URI's event name and, when that differs, under the base name.
+    void SendEventPayload(std::string_view baseName, std::string_view uri, const BindingProperty& payload);
     void FetchCurrentValue(std::string_view uri, const ResourceHandler& handler);
     void HandleResourceEvent(const char* name, const PluginValue& payload);
     void HandleServiceProxyEvent(std::string_view name, const PluginValue& payload);
@@ -195,12 +197,15 @@ void Plugin::SubscribeResource(std::string_view uri, std::function<void(const Ty
     if (!IsUriPattern(uri)) FetchCurrentValue(uri, converting);
 }
 
+// The payload is made as one tree: the event without data, then the value converted straight into its data member.
 template <class T>
 void Plugin::UpdateResource(PluginResourceEventType type, std::string_view uri, const T& value) {
-    BindingResult converted;
-    ConvertToProperty(converted, value, Registry());
-    if (!converted.ok) return;
-    SendEvent(kJsonApiEventName, PluginResourceEvent{std::string(uri), type, std::move(converted.value)});
+    BindingResult payload;
+    ConvertToProperty(payload, PluginResourceEvent{std::string(uri), type, {}}, Registry());
+    if (!payload.ok) return;
+    NativeToProperty(payload, payload.value.ChildForWrite(kResourceEventDataField), value, nullptr, Registry());
+    if (!payload.ok) return;
+    SendEventPayload(kJsonApiEventName, uri, payload.value);
 }
 
 }  // namespace Zarvo::Client

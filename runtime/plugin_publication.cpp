@@ -1,17 +1,17 @@
-#include "formats/plugin_value.h"
+#include "formats/plugin_value_block.h"
 #include "runtime/event_name.h"
 #include "runtime/plugin.h"
 
 namespace Zarvo::Client {
 namespace {
 
-// The event record handed to the core; it owns the payload's core values.
+// The event record handed to the core; it owns the payload's core values, all in one block.
 class OutgoingEvent {
 public:
     OutgoingEvent() = default;
     OutgoingEvent(const OutgoingEvent&) = delete;
     OutgoingEvent& operator=(const OutgoingEvent&) = delete;
-    ~OutgoingEvent() { ClearPluginValue(record.payload); }
+    ~OutgoingEvent() { ReleasePluginValueBlock(record.payload); }
 
     PluginEventRecord record{};
 };
@@ -22,17 +22,21 @@ RequestResult<> Plugin::SendEvent(std::string_view baseName, const PluginResourc
     BindingResult converted;
     ConvertToProperty(converted, payload, Registry());
     if (!converted.ok) return RequestResult<>::Failure(0, std::string(converted.ErrorMessage()));
-    const std::string eventName = EventNameForUri(payload.uri);
+    SendEventPayload(baseName, payload.uri, converted.value);
+    return RequestResult<>::Success();
+}
+
+void Plugin::SendEventPayload(std::string_view baseName, std::string_view uri, const BindingProperty& payload) {
+    const std::string eventName = EventNameForUri(uri);
     const std::string base(baseName);
     OutgoingEvent event;
-    ToPluginValue(event.record.payload, converted.value, &Registry());
+    WritePluginValueBlock(event.record.payload, payload, &Registry());
     event.record.name = eventName.c_str();
     CoreSendEvent(&event.record);
     if (eventName != base) {
         event.record.name = base.c_str();
         CoreSendEvent(&event.record);
     }
-    return RequestResult<>::Success();
 }
 
 }  // namespace Zarvo::Client

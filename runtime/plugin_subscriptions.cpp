@@ -37,7 +37,7 @@ void Plugin::HandleResourceEvent(const char* name, const PluginValue& payload) {
     const ResourceHandler* found = subscriptions_.FindEventHandler(name);
     if (!found) return;
     PluginResourceEvent event;
-    if (!DecodeEventPayload(payload, event, Registry())) return;
+    if (!DecodeResourceEvent(payload, event, Registry())) return;
     const ResourceHandler dispatch = *found;  // the handler may unsubscribe the event while it runs
     dispatch(event);
 }

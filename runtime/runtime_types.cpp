@@ -28,7 +28,7 @@ void RegisterTypes(BindingRegistry& registry) {
     registry.Record<PluginResourceEvent>("PluginResourceEvent")
         .Field("uri", &PluginResourceEvent::uri)
         .Field("eventType", &PluginResourceEvent::eventType)
-        .Field("data", &PluginResourceEvent::data)
+        .Field(kResourceEventDataField, &PluginResourceEvent::data)
         .Tag(kTag);
     registry.Record<PluginLcdsEvent>("PluginLcdsEvent")
         .Field("clientId", &PluginLcdsEvent::clientId)

@@ -3,6 +3,7 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 #include "binding/property.h"
 
@@ -19,6 +20,9 @@ struct PluginManagerResource {
 };
 
 enum class PluginResourceEventType : int32_t { Create = 0, Update = 1, Delete = 2 };
+
+// The member of a resource event's payload that holds the resource's value.
+inline constexpr std::string_view kResourceEventDataField = "data";
 
 // A change of another plugin's resource, as it travels between plugins.
 struct PluginResourceEvent {

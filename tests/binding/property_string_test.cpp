@@ -104,10 +104,13 @@ TEST(PropertyString, ATextPassedAgainFromTheSameBufferIsCheckedByContent) {
 }
 
 // A record keeps its text in its own block: short texts (whose first eight bytes are read as one number), texts
-// around the largest pooled block, and texts that need a block of their own.
+// around the largest pooled block, and texts that need a block of their own. Equal values share one record below
+// the long-text size; from it on each value has its own, while keys of any length are shared.
 TEST(PropertyString, TextsOfAnyLengthAreKeptWhole) {
+    constexpr size_t longText = InternTable::LongTextSize;
     std::vector<size_t> lengths;
     for (size_t length = 1; length <= 24; ++length) lengths.push_back(length);
+    for (size_t length : {longText - 1, longText, longText + 1}) lengths.push_back(length);
     for (size_t length = 2000; length <= 2060; length += 3) lengths.push_back(length);
     lengths.push_back(100000);
     BindingProperty root;
@@ -119,16 +122,25 @@ TEST(PropertyString, TextsOfAnyLengthAreKeptWhole) {
         list.Element(2 * i).SetString(text);
         list.Element(2 * i + 1).SetString(std::string(text));
         keys.ChildForWrite(text).SetUnsigned(i);
+        keys.ChildForWrite(std::string(text)).SetUnsigned(i);
     }
     for (size_t i = 0; i < lengths.size(); ++i) {
         std::string text(lengths[i], static_cast<char>('a' + i % 26));
         text.back() = '!';
+        const bool shared = lengths[i] < longText;
         EXPECT_EQ(list.At(2 * i).GetString(), text) << lengths[i];
+        EXPECT_EQ(list.At(2 * i + 1).GetString(), text) << lengths[i];
         EXPECT_EQ(std::string(list.At(2 * i).GetString().data()), text) << "NUL-terminated";
-        EXPECT_EQ(list.At(2 * i).GetString().data(), list.At(2 * i + 1).GetString().data()) << "shared";
+        EXPECT_EQ(list.At(2 * i).GetString().data() == list.At(2 * i + 1).GetString().data(), shared) << lengths[i];
+        EXPECT_EQ(keys.Size(), lengths.size()) << "one member per key";
         EXPECT_EQ(keys.Child(text).GetUnsigned(99), i);
-        EXPECT_EQ(CountOf(root, text), 3u) << lengths[i];
+        EXPECT_EQ(CountOf(root, text), shared ? 3u : 1u) << lengths[i];
     }
+    // Copies within the tree share a value's own record; a copy into another tree makes its own.
+    BindingProperty copy = list;
+    list.Element(0) = list.At(2 * (lengths.size() - 1));
+    EXPECT_EQ(list.At(0).GetString().data(), list.At(2 * (lengths.size() - 1)).GetString().data());
+    EXPECT_EQ(copy.At(2 * (lengths.size() - 1)).GetString(), list.At(0).GetString());
     root.Clear();
     EXPECT_EQ(root.Context()->Strings().Count(), 0u);
 }

@@ -108,5 +108,30 @@ TEST(PropertyStructure, KeysGuessedFromEarlierStructuresAreTakenOnlyWhileTheirRe
     EXPECT_EQ(strings.Count(), 0u);
 }
 
+// A node takes over one member's value without a copy (its texts stay the tree's own records) and the rest goes.
+TEST(PropertyStructure, ReplacingANodeWithAMemberKeepsThatMemberAlone) {
+    BindingProperty root;
+    root.ChildForWrite("uri").SetString("/a");
+    BindingProperty& data = root.ChildForWrite("data");
+    data.ChildForWrite("name").SetString("kept text");
+    data.ChildForWrite("list").Element(1).SetSigned(-2);
+    const char* text = data.Child("name").GetString().data();
+    PropertyContext* context = root.Context();
+
+    root.ReplaceWithMember("data");
+    EXPECT_EQ(root.Context(), context);
+    EXPECT_EQ(root.Size(), 2u);
+    EXPECT_EQ(root.Child("name").GetString().data(), text) << "taken over, not copied";
+    EXPECT_EQ(root.Child("list").At(1).GetSigned(0), -2);
+    EXPECT_TRUE(root.Child("uri").IsEmpty());
+    EXPECT_EQ(context->Strings().Find("/a"), nullptr) << "the other members went";
+
+    root.ChildForWrite("name").ReplaceWithMember("absent");
+    EXPECT_TRUE(root.Child("name").IsEmpty()) << "a text has no members";
+    root.ReplaceWithMember("absent");
+    EXPECT_TRUE(root.IsEmpty());
+    EXPECT_EQ(context->Strings().Count(), 0u);
+}
+
 }  // namespace
 }  // namespace Zarvo

@@ -67,5 +67,31 @@ TEST(PropertyThreads, StorageKeptForTheNextTreeStartsEmpty) {
     EXPECT_EQ(statistics.cachedPages, statistics.runs * PropertyPagesPerRun) << "every page idle, none lost";
 }
 
+// Trees made while others are alive take kept storage too. The texts of the trees before may be taken up again in
+// other roles (a key as a value, a value as a key), and go when the new tree releases them.
+TEST(PropertyThreads, KeptStorageTakesUpTheTextsOfTheTreesBefore) {
+    {
+        BindingProperty outer;
+        outer.ChildForWrite("id").SetString("shared text");
+        BindingProperty inner;
+        inner.ChildForWrite("id").SetSigned(1);
+        inner.ChildForWrite("list").Element(0).SetString("value");
+    }
+    BindingProperty next;
+    next.ChildForWrite("shared text").SetString("id");
+    BindingProperty nested;
+    nested.Element(0).SetString("shared text");
+    nested.Element(1).ChildForWrite("value").SetString("list");
+    EXPECT_EQ(next.Context()->Strings().Count(), 2u) << "nothing of the trees before but what this one holds";
+    EXPECT_EQ(nested.Context()->Strings().Count(), 3u);
+
+    next.ChildForWrite("shared text").SetString("other");
+    EXPECT_EQ(next.Context()->Strings().Find("id"), nullptr) << "the last release removes a record taken up again";
+    nested.Element(0).Clear();
+    EXPECT_EQ(nested.Context()->Strings().Find("shared text"), nullptr);
+    EXPECT_EQ(next.Child("shared text").GetString(), "other");
+    EXPECT_EQ(nested.At(1).Child("value").GetString(), "list");
+}
+
 }  // namespace
 }  // namespace Zarvo

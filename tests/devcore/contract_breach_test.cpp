@@ -194,6 +194,23 @@ TEST(ContractBreach, EventsFromEventCallbacksSettleWithinTheirBound) {
     }
 }
 
+// A crash or a hang ends the child that plays the file; what the plugin broke before it in that step is told too.
+TEST(ContractBreach, BreachesBeforeAHangAreToldWithIt) {
+    if (kEmulated) GTEST_SKIP() << "a hang needs a child process";
+    const ScratchFolder scratch;
+    scratch.Write("loop.yaml", kThingStep);
+    const ProgramRun run = RunDevcore("run loop.yaml --step-timeout 2 --plugin " + kBreach,
+                                      kEnvironment + "KIV_FAKE_BREACH=yield-loop", scratch / "");
+    EXPECT_EQ(run.status, 1) << run.output;
+    const std::string position = ", step 1 at loop.yaml:2:5";
+    const std::string calls = "FAIL kiv-fake-breach called the core more than 1,000,000 times in one step; the core "
+                              "ignored its calls from there to the step's end" + position;
+    const std::string hang = "FAIL kiv-fake-breach did not return within 2 s from its dispatch callback for GET "
+                             "/kiv-fake-breach/v1/thing" + position;
+    EXPECT_TRUE(HasLine(run.output, calls + "\n" + hang)) << run.output;
+    EXPECT_TRUE(HasLine(run.output, "FAIL loop.yaml (step 1 of 1)")) << run.output;
+}
+
 // A plugin that calls the core in a loop is held to what one step may hand the core, so that its memory stays bounded
 // until its step's time runs out: calls, values in events and requests, bytes of texts.
 TEST(ContractBreach, WhatOneStepMayHandTheCoreIsBoundedAtItsEdges) {

@@ -70,6 +70,43 @@ TEST(JsonReader, TextEndsAtTheFirstNulOrTheEndOfTheView) {
               "error: Error: Invalid value. at offset 4.");
 }
 
+// The view is read a piece of 1,024 bytes at a time: a value reads as it does alone, and an error keeps its offset,
+// whichever piece boundary it straddles; a view ending at a boundary, or a NUL right there, ends the text as anywhere.
+TEST(JsonReader, ValuesAcrossPieceBoundariesReadAsAnywhere) {
+    constexpr size_t piece = 1024;
+    const struct {
+        std::string text;
+        std::string error;  // the message up to "at offset ", none for a value
+        size_t errorOffset;
+    } cases[] = {
+        {R"({"key":"t\u00e9xt\"q","n":-12.5e-3,"l":[true,false,null],"big":18446744073709551615})", "", 0},
+        {R"("abc)", "error: Error: Missing a closing quotation mark in string. ", 4},
+        {"[1e]", "error: Error: Miss exponent in number. ", 3},
+        {"[tru]", "error: Error: Invalid value. ", 4},
+    };
+    for (const auto& c : cases) {
+        const std::string alone = Describe(ParseJson(c.text));
+        if (c.error.empty()) {
+            ASSERT_EQ(alone.find("error"), std::string::npos) << alone;
+        }
+        for (size_t padding = piece - c.text.size() - 1; padding <= piece + 1; ++padding) {
+            const std::string text = std::string(padding, ' ') + c.text;
+            const std::string expected =
+                c.error.empty() ? alone : c.error + "at offset " + std::to_string(padding + c.errorOffset) + ".";
+            EXPECT_EQ(Describe(ParseJson(text)), expected) << c.text << " after " << padding << " spaces";
+        }
+    }
+    for (size_t size : {piece - 1, piece, piece + 1, 2 * piece}) {
+        std::string list = "[" + std::string(size - 3, ' ') + "1]";
+        EXPECT_EQ(Describe(ParseJson(list)), "[u1]") << size;
+        EXPECT_EQ(Describe(ParseJson(list + std::string(1, '\0') + "x")), "[u1]") << size;
+        EXPECT_EQ(Describe(ParseJson(std::string_view(list).substr(0, size - 1))),
+                  "error: Error: Missing a comma or ']' after an array element. at offset " + std::to_string(size - 1) +
+                      ".")
+            << size;
+    }
+}
+
 TEST(JsonReader, DeepNestingIsRefusedWithoutExhaustingTheStack) {
     std::string deep(100000, '[');
     EXPECT_EQ(Describe(ParseJson(deep)), "error: Error: Arrays and objects nest deeper than 512 levels at offset 513.");
@@ -89,8 +126,8 @@ TEST(JsonReader, TheReadersWorkingMemoryIsCounted) {
     const uint64_t allocatedBefore = statistics.bytesAllocated, liveBefore = statistics.liveBytes;
     EXPECT_EQ(Describe(ParseJson(unterminated)),
               "error: Error: Missing a closing quotation mark in string. at offset 10001.");
-    // The reader's copy of the text, and its stack holding the string read so far.
-    EXPECT_GE(statistics.bytesAllocated - allocatedBefore, 2 * unterminated.size());
+    // The reader's stack holding the string read so far (the text itself is read piece by piece, never copied whole).
+    EXPECT_GE(statistics.bytesAllocated - allocatedBefore, unterminated.size());
     EXPECT_EQ(statistics.liveBytes, liveBefore);
 }
 

@@ -37,6 +37,22 @@ INSTANTIATE_TEST_SUITE_P(
                     YamlCase{"!!float 2", "f2"}, YamlCase{"!!bool yes", "true"}, YamlCase{"!!bool maybe", "~"},
                     YamlCase{"|\n  5\n", "\"5\n\""}));
 
+// Plain numbers are typed as strtod reads them, whichever way they are read: integers of up to fifteen digits and
+// decimals directly, every other form through strtod (a 16-digit integer beyond 2^53 rounds as a double does).
+INSTANTIATE_TEST_SUITE_P(
+    PlainNumbers, YamlReaderTest,
+    testing::Values(YamlCase{"123456789012345", "u123456789012345"},
+                    YamlCase{"-123456789012345", "i-123456789012345"},
+                    YamlCase{"1234567890123456", "u1234567890123456"},
+                    YamlCase{"9007199254740993", "u9007199254740992"}, YamlCase{"-0", "u0"}, YamlCase{"007", "u7"},
+                    YamlCase{".5", "f0.5"}, YamlCase{"5.", "u5"}, YamlCase{"-.5e1", "i-5"},
+                    YamlCase{"2.5E-1", "f0.25"}, YamlCase{"+5", "u5"}, YamlCase{"0x1A", "u26"},
+                    YamlCase{"1e400", "\"1e400\""}, YamlCase{"1e-400", "u0"},
+                    YamlCase{"4.9e-324", "f4.9406564584124654e-324"}, YamlCase{"1e", "\"1e\""},
+                    YamlCase{"1-2", "\"1-2\""}, YamlCase{"+", "\"+\""}, YamlCase{"-.", "\"-.\""},
+                    YamlCase{"12abc", "\"12abc\""}, YamlCase{"1_000", "\"1_000\""},
+                    YamlCase{"Infinity", "\"Infinity\""}));
+
 INSTANTIATE_TEST_SUITE_P(
     Containers, YamlReaderTest,
     // Plain y is one of the boolean words.

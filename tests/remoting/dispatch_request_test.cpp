@@ -114,8 +114,9 @@ TEST_F(DispatchRequest, RunningOutOfMemoryAnswersAnInternalError) {
     pending = {true, 3, {}};
     Answer answer;
     {
-        // The members of the event's value.
-        const RefusingAllocations refusing(3 * sizeof(PluginValueEntry));
+        // The block of the event's value: its three entries and their keys.
+        const RefusingAllocations refusing(3 * sizeof(PluginValueEntry) + sizeof("leveledUp") +
+                                           sizeof("newSummonerLevel") + sizeof("spells"));
         answer = Call("GetKivPlayerLevelUpV1LevelUp", CoreRequest(Method::Get, kLevelUp));
     }
     EXPECT_EQ(answer.kind, uint32_t{PluginValueNull});

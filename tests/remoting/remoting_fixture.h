@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <functional>
 #include <stdexcept>
 #include <string>
 #include <string_view>
@@ -86,9 +87,10 @@ protected:
     }
 
     void RegisterLevelUpRoutes() {
-        auto getEvent = [this]() -> RemotingResult<LevelUpEvent> {
+        // The pending event is answered where it lies, as the plugin answers it; the acknowledgement by value.
+        auto getEvent = [this]() -> RemotingResult<std::reference_wrapper<const LevelUpEvent>> {
             if (!pending.leveledUp) return RemotingError::NotFound();
-            return pending;
+            return std::cref(pending);
         };
         auto getAck = [this](const std::string& pluginName) -> RemotingResult<LevelUpAck> {
             if (!pending.leveledUp) return RemotingError::NotFound();
