@@ -50,4 +50,25 @@ size_t HeapBlockSize(void* block);
 // Whether standard output is a terminal that shows ANSI colours; a Windows console is switched to them first.
 bool StandardOutputTakesColour();
 
+// A pointer each thread keeps for itself, null until the thread sets it, and a function called with it when a thread
+// that set it ends. Unlike a thread_local object, whose storage mingw-w64 frees before the thread's last callbacks
+// run, what the pointer points to is the caller's own and stays readable until then: the function may read it but
+// not the thread's thread_local objects. One slot per purpose, kept in a function's static, at most four. A slot
+// destroyed on Windows (its library unloading) calls the function, from that thread, for every thread that still
+// holds a pointer; elsewhere the C runtime keeps the library loaded until those threads end.
+class ThreadSlot {
+public:
+    explicit ThreadSlot(void (*onThreadEnd)(void* value)) noexcept;
+    ~ThreadSlot();
+    ThreadSlot(const ThreadSlot&) = delete;
+    ThreadSlot& operator=(const ThreadSlot&) = delete;
+
+    void* Get() const noexcept;
+    // False when the system has no slot to give: the pointer is not kept.
+    bool Set(void* value) noexcept;
+
+private:
+    unsigned long index_;  // the fiber-local slot on Windows, else a place in the thread's table
+};
+
 }  // namespace Zarvo::Platform

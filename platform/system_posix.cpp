@@ -4,6 +4,9 @@
 #include <time.h>
 #include <unistd.h>
 
+#include <atomic>
+#include <utility>
+
 #include "platform/system.h"
 #include "platform/system_trace.h"
 #include "platform/system_trace_stand_in.h"
@@ -46,6 +49,46 @@ int64_t PerformanceCounterFrequency() { return 1000000000; }
 size_t HeapBlockSize(void* block) { return malloc_usable_size(block); }
 
 bool StandardOutputTakesColour() { return isatty(STDOUT_FILENO) == 1; }
+
+namespace {
+
+constexpr size_t ThreadSlotCount = 4;
+// Trivially destructible, so a thread that ends while this library's static objects are destroyed still finds them.
+void (*threadSlotEnds[ThreadSlotCount])(void*);
+std::atomic<size_t> threadSlotsMade{0};
+
+// The thread's pointers; its destructor hands each to its slot's function, again while one sets a pointer anew.
+struct ThreadSlotValues {
+    void* values[ThreadSlotCount];
+    ~ThreadSlotValues() {
+        for (bool handed = true; handed;) {
+            handed = false;
+            for (size_t i = 0; i < ThreadSlotCount; ++i) {
+                if (void* value = std::exchange(values[i], nullptr)) {
+                    threadSlotEnds[i](value);
+                    handed = true;
+                }
+            }
+        }
+    }
+};
+thread_local ThreadSlotValues threadSlotValues{};
+
+}  // namespace
+
+ThreadSlot::ThreadSlot(void (*onThreadEnd)(void*)) noexcept : index_(threadSlotsMade.fetch_add(1)) {
+    if (index_ < ThreadSlotCount) threadSlotEnds[index_] = onThreadEnd;
+}
+
+ThreadSlot::~ThreadSlot() = default;
+
+void* ThreadSlot::Get() const noexcept { return index_ < ThreadSlotCount ? threadSlotValues.values[index_] : nullptr; }
+
+bool ThreadSlot::Set(void* value) noexcept {
+    if (index_ >= ThreadSlotCount) return false;
+    threadSlotValues.values[index_] = value;
+    return true;
+}
 
 bool LoadTraceServices(TraceServices& services) {
     services = {};

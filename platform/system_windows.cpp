@@ -3,7 +3,9 @@
 #include <evntprov.h>
 #include <malloc.h>
 
+#include <atomic>
 #include <cstddef>
+#include <utility>
 
 #include "platform/system.h"
 #include "platform/system_trace.h"
@@ -70,6 +72,40 @@ bool StandardOutputTakesColour() {
     return (mode & ENABLE_VIRTUAL_TERMINAL_PROCESSING) ||
            SetConsoleMode(output, mode | ENABLE_VIRTUAL_TERMINAL_PROCESSING);
 }
+
+namespace {
+
+// The slots' functions, each behind a callback of the system's calling convention.
+constexpr size_t ThreadSlotCount = 4;
+void (*threadSlotEnds[ThreadSlotCount])(void*);
+std::atomic<size_t> threadSlotsMade{0};
+
+template <size_t Place>
+void WINAPI EndThreadSlot(void* value) {
+    threadSlotEnds[Place](value);
+}
+constexpr PFLS_CALLBACK_FUNCTION endThreadSlot[ThreadSlotCount] = {&EndThreadSlot<0>, &EndThreadSlot<1>,
+                                                                   &EndThreadSlot<2>, &EndThreadSlot<3>};
+
+DWORD AllocateThreadSlot(void (*onThreadEnd)(void*)) {
+    const size_t place = threadSlotsMade.fetch_add(1);
+    if (place >= ThreadSlotCount) return FLS_OUT_OF_INDEXES;
+    threadSlotEnds[place] = onThreadEnd;
+    return FlsAlloc(endThreadSlot[place]);
+}
+
+}  // namespace
+
+ThreadSlot::ThreadSlot(void (*onThreadEnd)(void*)) noexcept : index_(AllocateThreadSlot(onThreadEnd)) {}
+
+// A thread that ends later, or uses the slot while the library's static objects are destroyed, finds none.
+ThreadSlot::~ThreadSlot() {
+    if (index_ != FLS_OUT_OF_INDEXES) FlsFree(std::exchange(index_, FLS_OUT_OF_INDEXES));
+}
+
+void* ThreadSlot::Get() const noexcept { return index_ != FLS_OUT_OF_INDEXES ? FlsGetValue(index_) : nullptr; }
+
+bool ThreadSlot::Set(void* value) noexcept { return index_ != FLS_OUT_OF_INDEXES && FlsSetValue(index_, value); }
 
 // The portable records must be the system's own, byte for byte: they are handed to Advapi32 as they are.
 static_assert(sizeof(TraceGuid) == sizeof(GUID) && offsetof(TraceGuid, data4) == offsetof(GUID, Data4));

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <ctime>
 #include <mutex>
 #include <string>
@@ -78,6 +79,36 @@ TEST(CurrentThreadId, StaysWithItsThreadAndTellsThreadsApart) {
     std::thread([&] { other = CurrentThreadId(); }).join();
     EXPECT_NE(other, 0u);
     EXPECT_NE(other, mine);
+}
+
+// What each thread ended with: the value its slot's function was handed.
+std::vector<int> endedWith;
+std::mutex endedWithMutex;
+
+void RecordEnd(void* value) {
+    std::lock_guard<std::mutex> lock(endedWithMutex);
+    endedWith.push_back(*static_cast<int*>(value));
+    delete static_cast<int*>(value);
+}
+
+TEST(ThreadSlot, HandsEachThreadsPointerToItsFunctionWhenTheThreadEnds) {
+    static ThreadSlot slot(&RecordEnd);
+    std::vector<std::thread> threads;
+    for (int t = 1; t <= 3; ++t) {
+        threads.emplace_back([t] {
+            EXPECT_EQ(slot.Get(), nullptr) << "each thread its own pointer";
+            int* value = new int(0);
+            ASSERT_TRUE(slot.Set(value));
+            *value = t;  // written after Set: the function reads what the pointer points to at the end
+            EXPECT_EQ(slot.Get(), value);
+        });
+    }
+    threads.emplace_back([] {});  // never sets it: its function is not called
+    for (std::thread& thread : threads) thread.join();
+    std::lock_guard<std::mutex> lock(endedWithMutex);
+    std::sort(endedWith.begin(), endedWith.end());
+    EXPECT_EQ(endedWith, (std::vector<int>{1, 2, 3}));
+    EXPECT_EQ(slot.Get(), nullptr);
 }
 
 TEST(ExecutableFilePath, IsTheWholePathOfTheRunningProgram) {
