@@ -55,7 +55,7 @@ bool StandardOutputTakesColour();
 // run, what the pointer points to is the caller's own and stays readable until then: the function may read it but
 // not the thread's thread_local objects. One slot per purpose, kept in a function's static, at most four. A slot
 // destroyed on Windows (its library unloading) calls the function, from that thread, for every thread that still
-// holds a pointer; elsewhere the C runtime keeps the library loaded until those threads end.
+// holds a pointer; elsewhere those threads keep their pointers and the function is no longer called.
 class ThreadSlot {
 public:
     explicit ThreadSlot(void (*onThreadEnd)(void* value)) noexcept;

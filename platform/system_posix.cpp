@@ -1,10 +1,10 @@
 // The operating-system services on Linux and other POSIX systems; event tracing is the in-process stand-in.
 #include <malloc.h>
+#include <pthread.h>
 #include <sys/syscall.h>
 #include <time.h>
 #include <unistd.h>
 
-#include <atomic>
 #include <utility>
 
 #include "platform/system.h"
@@ -52,42 +52,30 @@ bool StandardOutputTakesColour() { return isatty(STDOUT_FILENO) == 1; }
 
 namespace {
 
-constexpr size_t ThreadSlotCount = 4;
-// Trivially destructible, so a thread that ends while this library's static objects are destroyed still finds them.
-void (*threadSlotEnds[ThreadSlotCount])(void*);
-std::atomic<size_t> threadSlotsMade{0};
+// A slot is a thread-specific key, whose destructor runs as a thread ends, after the thread's thread_local objects
+// are destroyed.
+constexpr unsigned long NoThreadSlot = ~0ul;
 
-// The thread's pointers; its destructor hands each to its slot's function, again while one sets a pointer anew.
-struct ThreadSlotValues {
-    void* values[ThreadSlotCount];
-    ~ThreadSlotValues() {
-        for (bool handed = true; handed;) {
-            handed = false;
-            for (size_t i = 0; i < ThreadSlotCount; ++i) {
-                if (void* value = std::exchange(values[i], nullptr)) {
-                    threadSlotEnds[i](value);
-                    handed = true;
-                }
-            }
-        }
-    }
-};
-thread_local ThreadSlotValues threadSlotValues{};
+unsigned long MakeThreadSlot(void (*onThreadEnd)(void*)) {
+    pthread_key_t key;
+    return pthread_key_create(&key, onThreadEnd) == 0 ? key : NoThreadSlot;
+}
 
 }  // namespace
 
-ThreadSlot::ThreadSlot(void (*onThreadEnd)(void*)) noexcept : index_(threadSlotsMade.fetch_add(1)) {
-    if (index_ < ThreadSlotCount) threadSlotEnds[index_] = onThreadEnd;
+ThreadSlot::ThreadSlot(void (*onThreadEnd)(void*)) noexcept : index_(MakeThreadSlot(onThreadEnd)) {}
+
+// Threads that still hold a pointer keep it: their function is not called once the key is gone.
+ThreadSlot::~ThreadSlot() {
+    if (index_ != NoThreadSlot) pthread_key_delete(static_cast<pthread_key_t>(std::exchange(index_, NoThreadSlot)));
 }
 
-ThreadSlot::~ThreadSlot() = default;
-
-void* ThreadSlot::Get() const noexcept { return index_ < ThreadSlotCount ? threadSlotValues.values[index_] : nullptr; }
+void* ThreadSlot::Get() const noexcept {
+    return index_ != NoThreadSlot ? pthread_getspecific(static_cast<pthread_key_t>(index_)) : nullptr;
+}
 
 bool ThreadSlot::Set(void* value) noexcept {
-    if (index_ >= ThreadSlotCount) return false;
-    threadSlotValues.values[index_] = value;
-    return true;
+    return index_ != NoThreadSlot && pthread_setspecific(static_cast<pthread_key_t>(index_), value) == 0;
 }
 
 bool LoadTraceServices(TraceServices& services) {
