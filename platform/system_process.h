@@ -19,8 +19,8 @@ public:
     ChildProcess& operator=(const ChildProcess&) = delete;
 
     // Starts `program` with the arguments followed by `reportOption` and the number of the pipe's writing end,
-    // which the child passes to WriteReport. The child shares the standard output and error. False with the
-    // system's reason when it cannot be started.
+    // which the child passes to WriteReport. The child shares the standard input, output and error, and inherits
+    // nothing else of the parent's (no socket, no file). False with the system's reason when it cannot be started.
     bool Start(const std::string& program, const std::vector<std::string>& arguments, const std::string& reportOption,
                std::string& error);
 
