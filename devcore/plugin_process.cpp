@@ -294,13 +294,18 @@ bool PluginProcess::Forward(Child& child, const HttpRequest& request, HttpAnswer
     out.method_string(request.method);
     out.target(request.target);
     out.version(11);
-    for (const auto& [name, value] : request.headers)
-        if (!IsHopField(name)) out.insert(name, value);
+    // The plugins see the header fields as the client sent them, but for those of a body the parent has read whole
+    // already (chunks, an expectation to continue): the child gets it with its length.
+    bool lengthGiven = false;
+    for (const auto& [name, value] : request.headers) {
+        if (EqualsIgnoringCase(name, "transfer-encoding") || EqualsIgnoringCase(name, "expect")) continue;
+        lengthGiven = lengthGiven || EqualsIgnoringCase(name, "content-length");
+        out.insert(name, value);
+    }
+    if (!lengthGiven && !request.body.empty()) out.content_length(request.body.size());
     // The child reads the request as HTTP/1.1, which needs a Host; the parent checked the client's already.
     if (!request.HasHeader("Host")) out.set(http::field::host, "127.0.0.1");
     out.body() = request.body;
-    out.prepare_payload();
-    out.keep_alive(false);
     http::write(socket, out, error);
     if (error) return false;
 

@@ -82,11 +82,12 @@ std::vector<std::string> ChildArguments(const ServeOptions& options) {
     return arguments;
 }
 
-// A child tells its parent now and then that it runs; when the parent is gone, the child ends too.
+// A child tells its parent now and then that it runs; when the parent is gone (killed, say), the child ends too,
+// soon enough to free the output it shares with whoever waits for the parent's.
 void KeepTellingTheParent(intptr_t channel) {
     std::thread([channel] {
         for (;;) {
-            std::this_thread::sleep_for(std::chrono::seconds(1));
+            std::this_thread::sleep_for(std::chrono::milliseconds(100));
             if (!SendFrame(channel, "alive", "")) std::_Exit(1);
         }
     }).detach();
@@ -362,6 +363,14 @@ private:
 }  // namespace
 
 int Serve(const ServeOptions& options) {
+    if (options.reportChannel >= 0) {
+        // The parent held the client's request to the bounds already; what it adds in forwarding must pass too.
+        ServeOptions child = options;
+        child.limits.headerBytes += 4096;
+        child.limits.headerFields += 8;
+        Server server(child, std::cout);
+        return server.Run();
+    }
     Server server(options, options.out ? *options.out : std::cout);
     return server.Run();
 }
