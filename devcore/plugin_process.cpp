@@ -236,20 +236,33 @@ void PluginProcess::Forwarding() {
         jobs_.pop_front();
         lock.unlock();
         HttpAnswer answer;
-        if (!child_ && !Restart()) {
-            answer = ErrorAnswer(503, "The plugins could not be loaded again; the output tells why");
-        } else if (Forward(*child_, job.request, answer)) {
-            Remember(job.request, answer);
-        } else if (const std::string sentence = Ended(*child_); IsStopping()) {
-            answer = ErrorAnswer(503, "devcore is stopping");
-        } else {
+        for (bool again = false;; again = true) {
+            if (!child_ && !Restart()) {
+                answer = ErrorAnswer(503, "The plugins could not be loaded again; the output tells why");
+                break;
+            }
+            bool reached = false;
+            if (Forward(*child_, job.request, answer, reached)) {
+                Remember(job.request, answer);
+                break;
+            }
+            const std::string sentence = Ended(*child_);
+            if (IsStopping()) {
+                answer = ErrorAnswer(503, "devcore is stopping");
+                break;
+            }
             say_("devcore: FAIL " + sentence);
-            answer = ErrorAnswer(500, sentence);
             {
                 std::lock_guard dropping(mutex_);
                 childPort_ = 0;
             }
             child_.reset();
+            // A child that ended before the request came (a plugin's own thread crashed, say) never saw it: a fresh
+            // child answers it.
+            if (reached || again) {
+                answer = ErrorAnswer(500, sentence);
+                break;
+            }
         }
         answer.headersOnly = job.request.method == "HEAD";
         job.answer(std::move(answer));
@@ -283,13 +296,14 @@ bool PluginProcess::Restart() {
     return true;
 }
 
-bool PluginProcess::Forward(Child& child, const HttpRequest& request, HttpAnswer& answer) {
+bool PluginProcess::Forward(Child& child, const HttpRequest& request, HttpAnswer& answer, bool& reached) {
     net::io_context ioc;
     tcp::socket socket(ioc);
     ErrorCode error;
     socket.connect(tcp::endpoint(net::ip::make_address_v4("127.0.0.1"), static_cast<unsigned short>(child.port)),
                    error);
     if (error) return false;
+    reached = true;
     http::request<http::string_body> out;
     out.method_string(request.method);
     out.target(request.target);
@@ -361,7 +375,8 @@ bool PluginProcess::Restore(Child& child) {
         request.headers = {{"Content-Type", value.contentType}, {kRestoreField, key_}};
         request.body = value.body;
         HttpAnswer answer;
-        if (!Forward(child, request, answer) || answer.status != 204) return false;
+        bool reached = false;
+        if (!Forward(child, request, answer, reached) || answer.status != 204) return false;
     }
     return true;
 }

@@ -75,8 +75,9 @@ private:
     bool Restart();
     bool IsStopping();
     void Forwarding();
-    // The child's answer; false when the child ended (or broke the connection) before answering.
-    bool Forward(Child& child, const HttpRequest& request, HttpAnswer& answer);
+    // The child's answer; false when the child ended (or broke the connection) before answering. `reached`: the
+    // child took the connection, so it had not ended before.
+    bool Forward(Child& child, const HttpRequest& request, HttpAnswer& answer, bool& reached);
     // The sentence for a child that died during a request; waits for its end, killing it when it does not come.
     std::string Ended(Child& child);
     void StopChild(std::unique_ptr<Child> child);
