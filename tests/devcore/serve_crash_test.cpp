@@ -4,6 +4,7 @@
 #include <signal.h>
 
 #include <cstdlib>
+#include <thread>
 #include <utility>
 
 #include "devcore_fixture.h"
@@ -71,6 +72,22 @@ TEST(ServeCrashTest, AnswersACrashWith500AndServesOnWithTheStoreAndTheEvents) {
         EXPECT_EQ(serve.Process().Wait(), 0);
         EXPECT_TRUE(serve.Output().ends_with("devcore: stopping\ndevcore: stopped\n")) << serve.Output();
     }
+}
+
+// A plugin's own thread that crashes between requests ends the plugins' process before the next request comes: the
+// crash is told, and that request is answered by plugins loaded again.
+TEST(ServeCrashTest, ARequestAfterACrashBetweenRequestsGoesToFreshPlugins) {
+    if (kEmulated) GTEST_SKIP() << "no child process can be started under the emulator";
+    const BreachEnvironment environment("thread-crash");
+    ServeProcess serve({"--plugin", FakeLibrary("kiv-fake-breach")});
+    EXPECT_EQ(Ask(serve.Port(), "GET", "/kiv-fake-breach/v1/thing").Text(), "200 \"fine\"");
+    // Well past the crash, which comes 50 ms after the answer.
+    std::this_thread::sleep_for(1s);
+    EXPECT_EQ(Ask(serve.Port(), "GET", "/kiv-fake-breach/v1/loop").Text(), "200 null");
+    EXPECT_NE(serve.Output().find("devcore: FAIL the core crashed with SIGSEGV outside any plugin's code\n"
+                                  "devcore: the plugins are loaded again"),
+              std::string::npos)
+        << serve.Output();
 }
 
 }  // namespace

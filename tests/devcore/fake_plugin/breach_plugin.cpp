@@ -4,6 +4,7 @@
 // peer kiv-fake-breach-peer, so that two plugins can drive each other in circles. The ways:
 //   dispatch-crash, dispatch-abort, dispatch-throw, dispatch-hang   in the dispatch of /thing
 //   breaches-then-crash  /thing subscribes with a null callback KIV_FAKE_SENDS times, then crashes
+//   thread-crash         /thing answers, and a thread of the plugin's own crashes 50 ms later
 //   destroy-crash        in Destroy
 //   null-callback, wrong-handle   the subscription made in Init
 //   self-chain           the API description's first entry chained to itself
@@ -101,6 +102,11 @@ void KIV_CDECL ServeThing(PluginResponseRecord* response, const PluginRequestRec
         Crash();
     }
     if (Is("dispatch-abort")) std::abort();
+    if (Is("thread-crash"))
+        std::thread([] {
+            std::this_thread::sleep_for(std::chrono::milliseconds(50));
+            Crash();
+        }).detach();
     if (Is("dispatch-throw")) throw std::runtime_error("no thing today");
     if (Is("dispatch-hang"))
         for (;;) std::this_thread::sleep_for(std::chrono::seconds(1));
