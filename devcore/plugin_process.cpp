@@ -304,6 +304,7 @@ bool PluginProcess::Forward(Child& child, const HttpRequest& request, HttpAnswer
                    error);
     if (error) return false;
     reached = true;
+    socket.set_option(tcp::no_delay(true), error);
     http::request<http::string_body> out;
     out.method_string(request.method);
     out.target(request.target);
