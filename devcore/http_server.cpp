@@ -470,14 +470,18 @@ int HttpServer::Bind(int port, std::string& error) {
     return acceptor.local_endpoint().port();
 }
 
+void HttpServer::CatchSignals() {
+    Impl& impl = *impl_;
+    if (impl.signals) return;
+    impl.signals.emplace(impl.ioc, SIGINT, SIGTERM);
+    impl.signals->async_wait([&impl](ErrorCode error, int) {
+        if (!error) impl.StopNow();
+    });
+}
+
 void HttpServer::Run(bool stopOnSignals) {
     Impl& impl = *impl_;
-    if (stopOnSignals) {
-        impl.signals.emplace(impl.ioc, SIGINT, SIGTERM);
-        impl.signals->async_wait([&impl](ErrorCode error, int) {
-            if (!error) impl.StopNow();
-        });
-    }
+    if (stopOnSignals) CatchSignals();
     impl.feed.SetListener([&impl] {
         if (!impl.pumpPosted.exchange(true)) net::post(impl.ioc, [&impl] { impl.PumpReaders(); });
     });

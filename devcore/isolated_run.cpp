@@ -169,8 +169,8 @@ int RunAsChild(const RunOptions& options, intptr_t channel, std::ostream& out) {
         SendFrame(channel, "activity", ActivityPayload(activity));
     };
     play.breach = [channel](const ContractBreach& breach) {
-        SendFrame(channel, "breach",
-                  std::string(breach.severity == ContractBreach::Severity::Warn ? "1\n" : "0\n") + OneLine(breach.text));
+        const char* severity = breach.severity == ContractBreach::Severity::Warn ? "1\n" : "0\n";
+        SendFrame(channel, "breach", severity + OneLine(breach.text));
     };
     for (const std::string& file : options.scenarios) {
         const ScenarioRun run = RunScenarioFile(file, options, out, &play);

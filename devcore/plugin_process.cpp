@@ -246,11 +246,12 @@ void PluginProcess::Forwarding() {
                 Remember(job.request, answer);
                 break;
             }
-            const std::string sentence = Ended(*child_);
+            // A child asked to stop closes its connections first; its end is waited for with its stop.
             if (IsStopping()) {
                 answer = ErrorAnswer(503, "devcore is stopping");
                 break;
             }
+            const std::string sentence = Ended(*child_);
             say_("devcore: FAIL " + sentence);
             {
                 std::lock_guard dropping(mutex_);

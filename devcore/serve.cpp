@@ -166,6 +166,7 @@ public:
         if (!listed.empty()) console_.Say(std::string_view(listed).substr(0, listed.size() - 1));
         std::string names;
         for (const RouteCatalogue& catalogue : catalogues_) names += " " + catalogue.plugin;
+        if (options_.stopOnSignals) http_.CatchSignals();
         console_.Say("devcore: serving" + names + " on http://127.0.0.1:" + std::to_string(port));
         if (options_.listening) options_.listening(port, [this] { http_.Stop(); });
         http_.Run(options_.stopOnSignals);
@@ -289,6 +290,7 @@ private:
             console_.Say(std::string_view(catalogue.body).substr(0, catalogue.body.size() - 1));
         std::string names;
         for (const std::string& plugin : plugins_->Plugins()) names += " " + plugin;
+        if (options_.stopOnSignals) http_.CatchSignals();
         console_.Say("devcore: serving" + names + " on http://127.0.0.1:" + std::to_string(port));
         if (options_.listening) options_.listening(port, [this] { http_.Stop(); });
         http_.Run(options_.stopOnSignals);
