@@ -90,5 +90,18 @@ TEST(ServeCrashTest, ARequestAfterACrashBetweenRequestsGoesToFreshPlugins) {
         << serve.Output();
 }
 
+// A fresh child takes no connection of the front's along: one the front closes is closed for its client.
+TEST(ServeCrashTest, AFreshChildHoldsNoConnectionOfTheFront) {
+    if (kEmulated) GTEST_SKIP() << "no child process can be started under the emulator";
+    const BreachEnvironment environment("dispatch-crash");
+    ServeProcess serve({"--plugin", FakeLibrary("kiv-fake-breach"), "--idle-timeout", "0.5"});
+    TestConnection idle(serve.Port());
+    EXPECT_EQ(idle.Ask("GET", "/kiv-fake-breach/v1/loop").status, 200u);
+    EXPECT_EQ(Ask(serve.Port(), "GET", "/kiv-fake-breach/v1/thing").status, 500u);
+    // Answered by the fresh child, started while the idle connection was open.
+    EXPECT_EQ(Ask(serve.Port(), "GET", "/kiv-fake-breach/v1/loop").status, 200u);
+    EXPECT_TRUE(idle.ClosedWithin(5s));
+}
+
 }  // namespace
 }  // namespace Zarvo::DevCore::Testing
