@@ -6,6 +6,7 @@
 
 #include "binding/memory_poisoning.h"
 #include "platform/allocation.h"
+#include "platform/system.h"
 
 namespace Zarvo {
 
@@ -14,6 +15,8 @@ struct PageRun {
     void* block;
     PageLinks* firstPage;
     uint32_t cachedCount;
+    PageRun* prevIdle;  // links among the runs whose pages are all idle
+    PageRun* nextIdle;
 };
 
 namespace {
@@ -21,6 +24,8 @@ namespace {
 // One page more than the run needs leaves room to align the pages and to hold the run's record.
 constexpr size_t RunSize = (PropertyPagesPerRun + 1) * PropertyPageSize;
 
+// Idle pages, and beside them the runs whose pages are all idle: whenever the cache holds more than PageCacheBound
+// idle pages, it holds no such run.
 class PageCache {
 public:
     PageLinks* Take() {
@@ -28,7 +33,7 @@ public:
         if (!idle_) AddRun();
         PageLinks* page = idle_;
         Unlink(page);
-        --page->run->cachedCount;
+        if (page->run->cachedCount-- == PropertyPagesPerRun) UnlinkIdleRun(page->run);
         --idleCount_;
         return page;
     }
@@ -36,20 +41,13 @@ public:
     void Return(PageLinks* page) noexcept {
         std::lock_guard<std::mutex> lock(mutex_);
         Push(page);
-        PageRun* run = page->run;
-        if (++run->cachedCount == PropertyPagesPerRun && idleCount_ > PageCacheBound) ReleaseRun(run);
+        if (++page->run->cachedCount == PropertyPagesPerRun) PushIdleRun(page->run);
+        while (idleCount_ > PageCacheBound && idleRuns_) ReleaseRun(idleRuns_);
     }
 
     void ReleaseIdleRuns() noexcept {
         std::lock_guard<std::mutex> lock(mutex_);
-        for (PageLinks* page = idle_; page;) {
-            if (page->run->cachedCount != PropertyPagesPerRun) {
-                page = page->next;
-                continue;
-            }
-            ReleaseRun(page->run);
-            page = idle_;  // the next page may have gone with the run; the pages before it hold no idle run
-        }
+        while (idleRuns_) ReleaseRun(idleRuns_);
     }
 
     PageCacheStatistics Statistics() noexcept {
@@ -72,6 +70,19 @@ private:
         if (page->next) page->next->prev = page->prev;
     }
 
+    void PushIdleRun(PageRun* run) noexcept {
+        run->prevIdle = nullptr;
+        run->nextIdle = idleRuns_;
+        if (idleRuns_) idleRuns_->prevIdle = run;
+        idleRuns_ = run;
+    }
+
+    void UnlinkIdleRun(PageRun* run) noexcept {
+        if (run->prevIdle) run->prevIdle->nextIdle = run->nextIdle;
+        else idleRuns_ = run->nextIdle;
+        if (run->nextIdle) run->nextIdle->prevIdle = run->prevIdle;
+    }
+
     void AddRun() {
         void* block = Allocate(RunSize);
         if (!block) throw std::bad_alloc();
@@ -80,17 +91,19 @@ private:
         uintptr_t first = (start + PropertyPageSize - 1) & ~uintptr_t{PropertyPageSize - 1};
         uintptr_t pagesEnd = first + PropertyPagesPerRun * PropertyPageSize;
         void* record = end - pagesEnd >= sizeof(PageRun) ? reinterpret_cast<void*>(pagesEnd) : block;
-        PageRun* run = new (record) PageRun{block, reinterpret_cast<PageLinks*>(first), 0};
+        PageRun* run = new (record) PageRun{block, reinterpret_cast<PageLinks*>(first), 0, nullptr, nullptr};
         for (size_t i = PropertyPagesPerRun; i-- > 0;) {
             auto* page = reinterpret_cast<PageLinks*>(first + i * PropertyPageSize);
             page->run = run;
             Push(page);
         }
         run->cachedCount = PropertyPagesPerRun;
+        PushIdleRun(run);
         ++runCount_;
     }
 
     void ReleaseRun(PageRun* run) noexcept {
+        UnlinkIdleRun(run);
         auto first = reinterpret_cast<uintptr_t>(run->firstPage);
         for (size_t i = 0; i < PropertyPagesPerRun; ++i) Unlink(reinterpret_cast<PageLinks*>(first + i * PropertyPageSize));
         idleCount_ -= PropertyPagesPerRun;
@@ -102,6 +115,7 @@ private:
 
     std::mutex mutex_;
     PageLinks* idle_ = nullptr;
+    PageRun* idleRuns_ = nullptr;
     size_t idleCount_ = 0;
     size_t runCount_ = 0;
 };
@@ -113,16 +127,13 @@ PageCache& Cache() noexcept {
     return *cache;
 }
 
-// The pages a thread keeps, in a singly linked list. Trivially destructible, so it stays usable while the thread's
-// other objects are destroyed; the guard below empties and closes it first.
+// The pages a thread keeps, in a singly linked list. Made for the thread on first need and reached through a thread
+// slot, so that its pages can still go back to the cache as the thread ends.
 struct ThreadPages {
-    PageLinks* head;
-    size_t count;
-    size_t held;  // kept elsewhere for the thread, see CountPagesHeldByThread
-    bool guarded;
-    bool closed;
+    PageLinks* head = nullptr;
+    size_t count = 0;
+    size_t held = 0;  // kept elsewhere for the thread, see CountPagesHeldByThread
 };
-constinit thread_local ThreadPages threadPages{};
 
 void ReturnThreadPages(ThreadPages& own) noexcept {
     while (own.head) {
@@ -133,21 +144,39 @@ void ReturnThreadPages(ThreadPages& own) noexcept {
     own.count = 0;
 }
 
-struct ThreadPagesGuard {
-    ~ThreadPagesGuard() {
-        threadPages.closed = true;
-        ReturnThreadPages(threadPages);
-    }
-};
-thread_local ThreadPagesGuard threadPagesGuard;
+// May run on another thread than the one that ends (a library unloading on Windows): touches only `value`.
+void EndThreadPages(void* value) {
+    auto* own = static_cast<ThreadPages*>(value);
+    ReturnThreadPages(*own);
+    own->~ThreadPages();
+    Release(own);
+}
+
+Platform::ThreadSlot& ThreadPagesSlot() noexcept {
+    static Platform::ThreadSlot slot(&EndThreadPages);
+    return slot;
+}
+
+ThreadPages* FoundThreadPages() noexcept { return static_cast<ThreadPages*>(ThreadPagesSlot().Get()); }
+
+// The calling thread's pages, made when missing; null when the thread can keep none (no memory, no slot).
+ThreadPages* OwnThreadPages() noexcept {
+    if (ThreadPages* own = FoundThreadPages()) return own;
+    void* memory = Allocate(sizeof(ThreadPages));
+    if (!memory) return nullptr;
+    auto* own = new (memory) ThreadPages();
+    if (ThreadPagesSlot().Set(own)) return own;
+    Release(own);
+    return nullptr;
+}
 
 }  // namespace
 
 PageLinks* TakeCachedPage() {
-    ThreadPages& own = threadPages;
-    if (PageLinks* page = own.head) {
-        own.head = page->next;
-        --own.count;
+    ThreadPages* own = FoundThreadPages();
+    if (PageLinks* page = own ? own->head : nullptr) {
+        own->head = page->next;
+        --own->count;
         return page;
     }
     return Cache().Take();
@@ -156,31 +185,33 @@ PageLinks* TakeCachedPage() {
 void ReturnCachedPage(PageLinks* page) noexcept { Cache().Return(page); }
 
 size_t ThreadPageRoom() noexcept {
-    const ThreadPages& own = threadPages;
-    return own.closed ? 0 : ThreadPageCount - own.count - own.held;
+    const ThreadPages* own = OwnThreadPages();
+    return own ? ThreadPageCount - own->count - own->held : 0;
 }
 
-void CountPagesHeldByThread(ptrdiff_t change) noexcept { threadPages.held += static_cast<size_t>(change); }
+void CountPagesHeldByThread(ptrdiff_t change) noexcept {
+    if (ThreadPages* own = FoundThreadPages()) own->held += static_cast<size_t>(change);
+}
 
 void KeepPageOnThread(PageLinks* page) noexcept {
-    ThreadPages& own = threadPages;
-    if (!own.guarded) {
-        own.guarded = true;
-        static_cast<void>(&threadPagesGuard);  // its first use arms its destructor for this thread
+    ThreadPages* own = FoundThreadPages();
+    if (!own) {
+        Cache().Return(page);
+        return;
     }
-    page->next = own.head;
-    own.head = page;
-    ++own.count;
+    page->next = own->head;
+    own->head = page;
+    ++own->count;
 }
 
 void ReleaseIdlePageRuns() noexcept {
-    ReturnThreadPages(threadPages);
+    if (ThreadPages* own = FoundThreadPages()) ReturnThreadPages(*own);
     Cache().ReleaseIdleRuns();
 }
 
 PageCacheStatistics ReadPageCacheStatistics() noexcept {
     PageCacheStatistics statistics = Cache().Statistics();
-    statistics.cachedPages += threadPages.count + threadPages.held;
+    if (const ThreadPages* own = FoundThreadPages()) statistics.cachedPages += own->count + own->held;
     return statistics;
 }
 

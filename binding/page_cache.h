@@ -31,7 +31,7 @@ struct PageCacheStatistics {
 // A 4096-aligned page, the calling thread's own first; throws std::bad_alloc when the system has no memory left.
 PageLinks* TakeCachedPage();
 void ReturnCachedPage(PageLinks* page) noexcept;
-// How many more pages the calling thread may keep: none once it is exiting.
+// How many more pages the calling thread may keep: none when it can keep none.
 size_t ThreadPageRoom() noexcept;
 // Keeps an idle page for the calling thread; only within ThreadPageRoom. Whatever a thread keeps goes back to the
 // cache when it ends.

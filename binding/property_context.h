@@ -28,6 +28,8 @@ public:
     static PropertyContext* Create();
     // Frees everything the tree still holds, in one pass over pages rather than nodes.
     static void Destroy(PropertyContext* context) noexcept;
+    // Frees a context for good, never keeping it or its pages for the thread: they go back to the page cache.
+    static void Free(PropertyContext* context) noexcept;
 
     PropertyContext(const PropertyContext&) = delete;
     PropertyContext& operator=(const PropertyContext&) = delete;
@@ -39,8 +41,6 @@ public:
     InternTable& Strings() noexcept { return strings_; }
 
 private:
-    friend void ReleaseIdlePropertyStorage() noexcept;
-
     PropertyContext() noexcept = default;
     ~PropertyContext() = default;
 

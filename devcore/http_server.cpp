@@ -10,6 +10,7 @@
 
 #include "binding/property.h"
 #include "devcore/json_text.h"
+#include "platform/system_socket.h"
 
 namespace Zarvo::DevCore {
 namespace {
@@ -456,7 +457,10 @@ int HttpServer::Bind(int port, std::string& error) {
     acceptor.open(endpoint.protocol(), failure);
     // A port whose last connections are still closing may be bound again; one that another server listens on
     // may not.
-    if (!failure) acceptor.set_option(tcp::acceptor::reuse_address(true), failure);
+    if (!failure) {
+        if (const int code = Platform::PrepareListeningSocket(static_cast<intptr_t>(acceptor.native_handle())))
+            failure = ErrorCode(code, boost::system::system_category());
+    }
     if (!failure) acceptor.bind(endpoint, failure);
     if (!failure) acceptor.listen(net::socket_base::max_listen_connections, failure);
     if (failure) {

@@ -159,6 +159,8 @@ ScenarioRun RunFileInChild(const std::string& file, const RunOptions& options, s
 }
 
 int RunAsChild(const RunOptions& options, intptr_t channel, std::ostream& out) {
+    // A plugin's crash ends this child, and the parent reads which from its exit status.
+    Platform::EndProcessOnFault();
     PlayOptions play;
     bool loading = true;
     play.phase = [channel, &loading](size_t step, const std::string& position) {

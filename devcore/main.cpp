@@ -97,6 +97,8 @@ int main(int argc, char** argv) {
     app.set_version_flag("--version", "devcore " DEVCORE_VERSION);
     app.footer("'devcore COMMAND --help' tells more about each command.");
     app.require_subcommand(1);
+    // Options are --long or -s on every system: "/tmp/story.yaml" is a path, also on Windows.
+    app.allow_windows_style_options(false);
 
     RunOptions run;
     std::vector<std::string> scenarioPaths;

@@ -1,10 +1,10 @@
 // Plugins loaded from shared libraries: the entry point, the checks of the load block, Init and Destroy, and the
 // plugin's live bytes before and after.
-#include <dlfcn.h>
-
 #include <algorithm>
+#include <filesystem>
 
 #include "devcore/loaded_plugin.h"
+#include "platform/system_library.h"
 
 namespace Zarvo::DevCore {
 namespace {
@@ -26,12 +26,9 @@ bool SpeaksThisCoresApi(uint32_t major, uint32_t minor, uint32_t patch) {
     return major == kCoreApiMajor && (minor < kCoreApiMinor || (minor == kCoreApiMinor && patch <= kCoreApiPatch));
 }
 
-std::string FileName(const std::string& path) {
-    const size_t slash = path.rfind('/');
-    return slash == std::string::npos ? path : path.substr(slash + 1);
-}
+std::string FileName(const std::string& path) { return std::filesystem::path(path).filename().string(); }
 
-// kiv-player-level-up.so and libkiv-player-level-up.so both give load_kiv_player_level_up.
+// kiv-player-level-up.so, libkiv-player-level-up.so and kiv-player-level-up.dll all give load_kiv_player_level_up.
 std::string EntryPointName(const std::string& path) {
     std::string name = FileName(path);
     if (name.starts_with("lib")) name.erase(0, 3);
@@ -50,19 +47,17 @@ bool TestCore::Load(const std::string& libraryPath, std::string* error) {
         Tell("  load    failed: " + message);
         return false;
     };
-    // The library stays mapped after dlclose: a plugin's process-wide caches outlive its instances by design, and
-    // a later load of the same library finds them again.
-    void* library = dlopen(libraryPath.c_str(), RTLD_NOW | RTLD_LOCAL | RTLD_NODELETE);
-    if (!library) {
-        const char* reason = dlerror();
-        return fail(reason ? std::string(reason) : libraryPath + ": cannot be opened");
-    }
+    // The library stays mapped after it is closed: a plugin's process-wide caches outlive its instances by design,
+    // and a later load of the same library finds them again.
+    std::string reason;
+    void* library = Platform::OpenLibrary(libraryPath, reason);
+    if (!library) return fail(reason);
     const std::string symbol = EntryPointName(libraryPath);
-    auto load = reinterpret_cast<PluginLoadFunction>(dlsym(library, symbol.c_str()));
+    auto load = reinterpret_cast<PluginLoadFunction>(Platform::LibrarySymbol(library, symbol.c_str()));
     std::string name = FileName(libraryPath);
     name.resize(std::min(name.size(), name.find('.')));
     if (!load) {
-        dlclose(library);
+        Platform::CloseLibrary(library);
         return fail(libraryPath + ": no entry point " + symbol);
     }
     auto breach = [&](const std::string& text) {
@@ -72,14 +67,14 @@ bool TestCore::Load(const std::string& libraryPath, std::string* error) {
 
     PluginLoadBlock block{kCoreApiMajor, kCoreApiMinor, kCoreApiPatch, nullptr, nullptr, nullptr, nullptr};
     if (!RunPlugin(nullptr, name, "its entry point " + symbol, [&] { load(&block); })) {
-        dlclose(library);
+        Platform::CloseLibrary(library);
         return fail(breaches.back().text);
     }
     // The block is packed: its fields are read by value.
     const PluginEntryTable* const entryTable = block.entryTable;
     void* const instance = block.instance;
     if (!entryTable || !instance) {
-        dlclose(library);
+        Platform::CloseLibrary(library);
         return fail(name + " refused to load into a core of plugin API " +
                     Version(kCoreApiMajor, kCoreApiMinor, kCoreApiPatch));
     }
@@ -88,7 +83,7 @@ bool TestCore::Load(const std::string& libraryPath, std::string* error) {
     if (!entries.Destroy) return breach(name + "'s entry table has no Destroy");
     auto refuse = [&](const std::string& text) {
         RunPlugin(nullptr, name, "Destroy", [&] { entries.Destroy(instance); });
-        dlclose(library);
+        Platform::CloseLibrary(library);
         return breach(text);
     };
     if (const std::optional<std::string_view> shortName = PlainText(block.shortName, kMaxShortName)) {
@@ -104,7 +99,7 @@ bool TestCore::Load(const std::string& libraryPath, std::string* error) {
                                  Version(block.versionMajor, block.versionMinor, block.versionPatch) + ", this core " +
                                  Version(kCoreApiMajor, kCoreApiMinor, kCoreApiPatch);
         RunPlugin(nullptr, name, "Destroy", [&] { entries.Destroy(instance); });
-        dlclose(library);
+        Platform::CloseLibrary(library);
         return fail(text);
     }
     if (!entries.Init || !entries.GetMemoryStats)
@@ -185,7 +180,7 @@ void TestCore::Unload(LoadedPlugin& plugin) {
                plugin.name + " holds " + Grouped(after - plugin.liveBytesBeforeInit) +
                    " bytes more after Destroy than before Init (" + Grouped(plugin.liveBytesBeforeInit) + " then " +
                    Grouped(after) + ")");
-    dlclose(plugin.library);
+    Platform::CloseLibrary(plugin.library);
     Tell("  unload  " + plugin.name);
 }
 

@@ -53,7 +53,7 @@ public:
             for (const YamlNode& item : plugins->items) {
                 std::string path;
                 if (!Text(item, "a plugin", path)) return false;
-                scenario.plugins.push_back((std::filesystem::path(folder_) / path).lexically_normal().string());
+                scenario.plugins.push_back((std::filesystem::path(folder_) / path).lexically_normal().generic_string());
             }
         }
         if (!Sequence(*steps, "steps")) return false;

@@ -7,6 +7,7 @@
 
 #include "binding/registry.h"
 #include "formats/pending_list.h"
+#include "formats/plugin_value_scalar.h"
 #include "platform/allocation.h"
 #include "platform/format.h"
 
@@ -59,23 +60,8 @@ void SetOwnedString(PluginValue& value, const char* text) {
 }
 
 void WriteScalar(PluginValue& value, const BindingProperty& property, const BindingRegistry* registry) {
+    if (WriteBoolOrNumber(value, property)) return;
     switch (property.GetKind()) {
-        case Kind::Bool:
-            value.kind = PluginValueBool;
-            value.payload.boolean = property.GetBool(false) ? 1 : 0;
-            break;
-        case Kind::Signed:
-            value.kind = PluginValueSigned;
-            value.payload.i64 = property.GetSigned(0);
-            break;
-        case Kind::Unsigned:
-            value.kind = PluginValueUnsigned;
-            value.payload.u64 = property.GetUnsigned(0);
-            break;
-        case Kind::Float:
-            value.kind = PluginValueFloat;
-            value.payload.f64 = property.GetDouble(0);
-            break;
         case Kind::String:
             SetOwnedString(value, property.GetString().data());
             break;

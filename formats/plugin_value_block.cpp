@@ -5,6 +5,7 @@
 
 #include "binding/registry.h"
 #include "formats/pending_list.h"
+#include "formats/plugin_value_scalar.h"
 #include "platform/allocation.h"
 
 namespace Zarvo {
@@ -122,7 +123,7 @@ private:
 
     // Scalars are written at once, anything with storage when its turn comes.
     void WriteChild(PluginValue& value, const BindingProperty& child) {
-        if (IsScalar(child.GetKind())) WriteScalar(value, child);
+        if (IsScalar(child.GetKind())) WriteBoolOrNumber(value, child);
         else pending_.Push({&value, &child});
     }
 
@@ -168,29 +169,7 @@ private:
                     value.payload.i64 = node.EnumValue();
                 }
                 break;
-            default: WriteScalar(value, node); break;
-        }
-    }
-
-    static void WriteScalar(PluginValue& value, const BindingProperty& node) {
-        switch (node.GetKind()) {
-            case Kind::Bool:
-                value.kind = PluginValueBool;
-                value.payload.boolean = node.GetBool(false) ? 1 : 0;
-                break;
-            case Kind::Signed:
-                value.kind = PluginValueSigned;
-                value.payload.i64 = node.GetSigned(0);
-                break;
-            case Kind::Unsigned:
-                value.kind = PluginValueUnsigned;
-                value.payload.u64 = node.GetUnsigned(0);
-                break;
-            case Kind::Float:
-                value.kind = PluginValueFloat;
-                value.payload.f64 = node.GetDouble(0);
-                break;
-            default: break;
+            default: WriteBoolOrNumber(value, node); break;
         }
     }
 

@@ -2,19 +2,14 @@
 
 #include <cstdlib>
 #include <cstring>
-#include <malloc.h>
 #include <new>
 
-#ifdef _WIN32
-#define KIV_USABLE_SIZE _msize
-#else
-#define KIV_USABLE_SIZE malloc_usable_size
-#endif
+#include "platform/system.h"
 
 namespace Zarvo {
 namespace {
 
-size_t UsableSize(void* block) { return block ? KIV_USABLE_SIZE(block) : 0; }
+size_t UsableSize(void* block) { return block ? Platform::HeapBlockSize(block) : 0; }
 
 AllocationStatistics& Statistics(void* userData) { return *static_cast<AllocationStatistics*>(userData); }
 

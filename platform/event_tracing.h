@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <span>
 
-#include "platform/trace_services.h"
+#include "platform/system_trace.h"
 
 namespace Zarvo {
 

@@ -1,9 +1,11 @@
-// The portable face of the child processes devcore plays scenarios in: a child is this program started again, with
-// a pipe on which it reports to its parent. Only system_process.cpp knows the platform.
+// The portable face of child processes: devcore plays scenarios in children, this program started again with a
+// pipe on which it reports to its parent; tests run programs with their output captured. Only the
+// platform/system_process_* files know the platform.
 #pragma once
 
 #include <chrono>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -23,21 +25,33 @@ public:
     // nothing else of the parent's (no socket, no file). False with the system's reason when it cannot be started.
     bool Start(const std::string& program, const std::vector<std::string>& arguments, const std::string& reportOption,
                std::string& error);
+    // Starts `program` with the arguments, its standard output and error going to the pipe that ReadReport reads.
+    // `environment` holds "NAME=value" settings on top of this process's environment, `folder` the child's working
+    // folder (empty: this process's). False with the system's reason when it cannot be started.
+    bool StartCapturingOutput(const std::string& program, const std::vector<std::string>& arguments,
+                              const std::vector<std::string>& environment, const std::string& folder,
+                              std::string& error);
 
     enum class Read { Data, Timeout, Ended };
-    // Appends what the child reported to `data`, waiting at most `timeout` for it. Ended: the child closed the pipe,
-    // by ending or otherwise.
+    // Appends what the child reported (or wrote, when its output is captured) to `data`, waiting at most `timeout`
+    // for it. Ended: the child closed the pipe, by ending or otherwise.
     Read ReadReport(std::string& data, std::chrono::milliseconds timeout);
 
     void Kill();
+    // Sends the signal (SIGINT, SIGTERM) to the child; false where the system has no signals between processes
+    // (Windows).
+    bool SendSignal(int signal);
 
     struct Exit {
+        // Ended by a signal (POSIX), or by a fault or an abort (Windows), rather than by exiting.
         bool signalled = false;
-        int code = 0;        // the exit status, or the signal's number
-        std::string signal;  // the signal's name, such as "SIGSEGV", when signalled
+        int code = 0;        // the exit status, or the signal's number, or the fault's code
+        std::string signal;  // what ended it when signalled: "SIGSEGV", "SIGABRT", "exception 0xC0000135"
     };
     // Waits for the child's end.
     Exit Wait();
+    // Waits at most `timeout`; nothing when the child still runs then.
+    std::optional<Exit> WaitFor(std::chrono::milliseconds timeout);
 
 private:
     intptr_t process_ = -1;
@@ -47,7 +61,9 @@ private:
 // The child's side: writes the whole text to the pipe its parent gave; false when the parent is gone.
 bool WriteReport(intptr_t channel, std::string_view text);
 
-// The name of a signal a process ended by ("SIGSEGV"), or "signal N".
-std::string SignalName(int signal);
+// From now on a fault of this process (an access violation, say) ends it at once, and its exit status tells the
+// parent what happened: the system's crash report or debugger does not start. Where the system does that already
+// (POSIX: the fault's signal ends the process), nothing changes.
+void EndProcessOnFault();
 
 }  // namespace Zarvo::Platform

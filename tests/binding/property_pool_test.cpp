@@ -1,5 +1,6 @@
 #include <cstdint>
 #include <cstring>
+#include <map>
 #include <set>
 #include <string>
 #include <vector>
@@ -106,6 +107,39 @@ TEST(PropertyPool, MemoryOfALargeTreeGoesBackToTheSystem) {
     for (size_t i = 0; i < 50000; ++i) tree.Element(i).ChildForWrite("k").SetString("v" + std::to_string(i));
     tree.Clear();  // clearing returns pages one node at a time, destruction all at once
     ExpectOnlyIdleRunsWithinBound();
+}
+
+// Whatever order pages come back in, a cache holding more idle pages than its bound keeps no run whose pages are all
+// idle: runs emptied early are not kept while the pages of half-used runs pile up.
+TEST(PropertyPool, NoWhollyIdleRunIsKeptBeyondTheBound) {
+    ReleaseIdlePropertyStorage();
+    ASSERT_EQ(ReadPageCacheStatistics().cachedPages, 0u) << "every page taken below comes from a new run";
+    const size_t runsBefore = ReadPageCacheStatistics().runs;
+    constexpr size_t RunCount = 40, EmptiedFirst = 10;
+    std::map<PageRun*, std::vector<PageLinks*>> runs;
+    for (size_t i = 0; i < RunCount * PropertyPagesPerRun; ++i) {
+        PageLinks* page = TakeCachedPage();
+        runs[page->run].push_back(page);
+    }
+    ASSERT_EQ(runs.size(), RunCount);
+
+    size_t emptied = 0;
+    for (auto& [run, pages] : runs) {
+        const size_t keep = emptied++ < EmptiedFirst ? 0 : 1;
+        while (pages.size() > keep) {
+            ReturnCachedPage(pages.back());
+            pages.pop_back();
+        }
+    }
+    PageCacheStatistics statistics = ReadPageCacheStatistics();
+    EXPECT_GT(statistics.cachedPages, PageCacheBound);
+    EXPECT_EQ(statistics.runs, runsBefore + RunCount - EmptiedFirst) << "only the runs still in use are left";
+
+    for (auto& [run, pages] : runs)
+        for (PageLinks* page : pages) ReturnCachedPage(page);
+    statistics = ReadPageCacheStatistics();
+    EXPECT_EQ(statistics.cachedPages, statistics.runs * PropertyPagesPerRun);
+    EXPECT_LE(statistics.cachedPages, PageCacheBound);
 }
 
 TEST(PropertyPool, SmallTreesReuseCachedPages) {

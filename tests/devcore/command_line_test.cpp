@@ -26,6 +26,9 @@ TEST(CommandLine, EachCommandHasItsHelpAndEveryFaultExitsWith2) {
         {"run " + scenario + " --frobnicate", 2, "devcore: The following argument was not expected: --frobnicate\n"},
         {"serve --port=65536", 2, "devcore: --port: Value 65536 not in range 0 to 65535\n"},
         {"serve --port x", 2, "devcore: --port: Value x not in range 0 to 65535\n"},
+        // An argument reaches the program as given: blanks, quotes and backslashes (the last before the end).
+        {"run " + scenario + R"( --color 'x "y" z\"w\')", 2,
+         R"(devcore: --color: it is auto, always or never, not x "y" z\"w\)" "\n"},
         // Timeouts are seconds within a day: no overflow of the clocks, no timeout rounded to none.
         {"run " + scenario + " --step-timeout=abc", 2,
          "devcore: --step-timeout: it is a number of seconds from 0.001 to 86400, not abc\n"},
@@ -107,7 +110,7 @@ TEST(CommandLine, AFilterKeepsFilesOrStepsByName) {
   - delete: /nothing/stored/here
 )");
     const std::string stories = scratch / "stories";
-    const std::string login = "PASS " + stories + "/login.yaml (1 step)";
+    const std::string login = "PASS " + scratch / "stories/login.yaml" + " (1 step)";
     const struct {
         std::string filters;
         int status;
@@ -116,8 +119,10 @@ TEST(CommandLine, AFilterKeepsFilesOrStepsByName) {
     } cases[] = {
         {"", 1, {login}, "1 failed, 1 passed in <time>"},
         {"--filter LOGIN.yaml", 0, {login}, "1 passed, 1 deselected in <time>"},
-        {"-k 'LEVEL GAIN'", 0, {"PASS " + stories + "/story.yaml (steps 1-2 of 4)"}, "1 passed, 1 deselected in <time>"},
-        {"-k level-up -k login.", 0, {login, "PASS " + stories + "/story.yaml (steps 1-3 of 4)"}, "2 passed in <time>"},
+        {"-k 'LEVEL GAIN'", 0, {"PASS " + scratch / "stories/story.yaml" + " (steps 1-2 of 4)"},
+         "1 passed, 1 deselected in <time>"},
+        {"-k level-up -k login.", 0, {login, "PASS " + scratch / "stories/story.yaml" + " (steps 1-3 of 4)"},
+         "2 passed in <time>"},
         {"--filter=absent", 2, {}, "2 deselected in <time>\nno scenario file, and no step, matches --filter"},
     };
     for (const auto& c : cases) {
@@ -128,36 +133,34 @@ TEST(CommandLine, AFilterKeepsFilesOrStepsByName) {
     }
 }
 
+// A scenario whose one step fails, and the command that runs it.
+struct FailingRun {
+    ScratchFolder scratch;
+    std::string scenario = scratch.Write(
+        "s.yaml", "steps:\n  - request: GET /kiv-player-level-up/v1/level-up\n    response: {status: 200}\n");
+    std::string arguments = "run " + scenario + " --plugin " + kLevelUpLibrary;
+};
+
 // Colour goes to a terminal, unless NO_COLOR is set to a text or TERM is dumb; --color overrides both ways.
-TEST(CommandLine, ColoursTheResultsOnATerminalOrWhenAsked) {
-    const ScratchFolder scratch;
-    const std::string scenario =
-        scratch.Write("s.yaml", "steps:\n  - request: GET /kiv-player-level-up/v1/level-up\n    response: {status: 200}\n");
-    const std::string run = "run " + scenario + " --plugin " + kLevelUpLibrary;
+TEST(CommandLine, ColoursTheResultsWhenAsked) {
+    const FailingRun failing;
+    const std::string& run = failing.arguments;
     const struct {
         std::string arguments;
         std::string environment;
-        bool terminal;
         bool coloured;
     } cases[] = {
-        {run, "", false, false},
-        {run + " --color=always", "NO_COLOR=1", false, true},
-        {run + " --color always", "", false, true},
-        {run, "", true, true},
-        {run, "NO_COLOR=", true, true},
-        {run, "NO_COLOR=1", true, false},
-        {run, "TERM=dumb", true, false},
-        {run + " --color=never", "", true, false},
+        {run, "", false},
+        {run + " --color=always", "NO_COLOR=1", true},
+        {run + " --color always", "", true},
     };
     for (const auto& c : cases) {
-        // script(1) gives the program a terminal of its own.
-        const ProgramRun result =
-            c.terminal ? RunShell(c.environment + " script -qec \"" + kDevcoreCommand + " " + c.arguments + "\" /dev/null")
-                       : RunDevcore(c.arguments, c.environment);
+        const ProgramRun result = RunDevcore(c.arguments, c.environment);
         EXPECT_EQ(result.status, 1) << c.arguments << "\n" << result.output;
         EXPECT_EQ(result.output.find('\x1b') != std::string::npos, c.coloured) << c.environment << " " << c.arguments;
     }
 
+    const std::string& scenario = failing.scenario;
     const ProgramRun coloured = RunDevcore(run + " --color=always");
     EXPECT_EQ(MaskTime(coloured.output),
               "\x1b[1m" + scenario + ":3:24: step 1, request GET /kiv-player-level-up/v1/level-up: the response's "
@@ -168,6 +171,29 @@ TEST(CommandLine, ColoursTheResultsOnATerminalOrWhenAsked) {
               "\x1b[31m  got:      404 with the error \"Not found\"\x1b[0m\n"
               "\x1b[1;31mFAIL\x1b[0m " + scenario + " (step 1 of 1)\n"
               "\x1b[1;31m1 failed in <time>\x1b[0m\n");
+}
+
+TEST(CommandLine, ColoursTheResultsOnATerminal) {
+    const FailingRun failing;
+    const std::string& run = failing.arguments;
+    const struct {
+        std::string arguments;
+        std::string environment;
+        bool coloured;
+    } cases[] = {
+        {run, "", true},
+        {run, "NO_COLOR=", true},
+        {run, "NO_COLOR=1", false},
+        {run, "TERM=dumb", false},
+        {run + " --color=never", "", false},
+    };
+    for (const auto& c : cases) {
+        // script(1) gives the program a terminal of its own.
+        const ProgramRun result =
+            RunShell(c.environment + " script -qec \"" + kDevcoreCommand + " " + c.arguments + "\" /dev/null");
+        EXPECT_EQ(result.status, 1) << c.arguments << "\n" << result.output;
+        EXPECT_EQ(result.output.find('\x1b') != std::string::npos, c.coloured) << c.environment << " " << c.arguments;
+    }
 }
 
 }  // namespace

@@ -5,6 +5,7 @@
 
 #include <unistd.h>
 
+#include <atomic>
 #include <filesystem>
 #include <fstream>
 #include <string>
@@ -18,8 +19,15 @@
 
 namespace Zarvo::DevCore::Testing {
 
-inline const std::string kLevelUpLibrary = KIV_PLUGIN_LIBRARY;
-inline std::string FakeLibrary(std::string_view name) { return KIV_FAKE_PLUGIN_DIR "/" + std::string(name) + ".so"; }
+// A file the build made, by a path that holds from any folder. The build names its files as the host does: on
+// Windows (wine) such a path lacks its drive and leads elsewhere from a folder on another drive, such as the scratch
+// folder.
+inline std::string BuildFile(const std::string& path) { return std::filesystem::absolute(path).string(); }
+
+inline const std::string kLevelUpLibrary = BuildFile(KIV_PLUGIN_LIBRARY);
+inline std::string FakeLibrary(std::string_view name) {
+    return BuildFile(KIV_FAKE_PLUGIN_DIR "/" + std::string(name) + KIV_LIBRARY_SUFFIX);
+}
 
 inline BindingProperty Json(std::string_view text) {
     BindingResult parsed = ParseJson(text);
@@ -27,26 +35,35 @@ inline BindingProperty Json(std::string_view text) {
     return parsed.value;
 }
 
-// A folder of this test process's own, removed with everything in it when the object ends.
+// A folder of this object's own, removed with everything in it when the object ends.
 class ScratchFolder {
 public:
-    ScratchFolder() : path_(std::filesystem::temp_directory_path() / ("devcore-" + std::to_string(getpid()))) {
+    ScratchFolder()
+        : path_(std::filesystem::temp_directory_path() /
+                ("devcore-" + std::to_string(getpid()) + "-" + std::to_string(made_++))) {
         std::filesystem::create_directories(path_);
     }
-    ~ScratchFolder() { std::filesystem::remove_all(path_); }
+    // On Windows a library that a core opened stays, as it stays loaded, and may keep some of the folder: no later
+    // folder is the same one.
+    ~ScratchFolder() {
+        std::error_code ignored;
+        std::filesystem::remove_all(path_, ignored);
+    }
     ScratchFolder(const ScratchFolder&) = delete;
     ScratchFolder& operator=(const ScratchFolder&) = delete;
 
-    std::string operator/(const std::string& name) const { return (path_ / name).string(); }
+    // A path in the folder, written with the system's separators as the programs write it ("a\b.yaml" on Windows).
+    std::string operator/(const std::string& name) const { return (path_ / name).make_preferred().string(); }
     // Writes a file in the folder and returns its path.
     std::string Write(const std::string& name, std::string_view text) const {
-        const std::filesystem::path file = path_ / name;
+        const std::filesystem::path file = (path_ / name).make_preferred();
         std::filesystem::create_directories(file.parent_path());
         std::ofstream(file, std::ios::binary) << text;
         return file.string();
     }
 
 private:
+    static inline std::atomic<int> made_ = 0;
     std::filesystem::path path_;
 };
 

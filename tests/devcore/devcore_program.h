@@ -1,42 +1,80 @@
 // Runs the devcore program, as a user would from a shell, and keeps what it wrote and its exit status.
 #pragma once
 
-#include <sys/wait.h>
-
-#include <cstdio>
+#include <chrono>
 #include <regex>
 #include <string>
+#include <vector>
 
 #include "devcore_fixture.h"
+#include "line_feeds.h"
+#include "platform/system_process.h"
 
 namespace Zarvo::DevCore::Testing {
 
 struct ProgramRun {
     int status = -1;     // the exit status; -1 when the program did not exit by itself
-    std::string output;  // its standard output and error, interleaved as written
+    std::string output;  // its standard output and error, interleaved as written, its lines ended by '\n'
 };
 
-// Runs a shell command and keeps its output (standard output and error) and exit status.
-inline ProgramRun RunShell(const std::string& command) {
+// Runs a program with the arguments, the "NAME=value" settings added to the environment, in `folder` when one is
+// given, and keeps its output (standard output and error) and exit status.
+inline ProgramRun RunProgram(const std::string& program, const std::vector<std::string>& arguments,
+                             const std::vector<std::string>& environment = {}, const std::string& folder = "") {
     ProgramRun run;
-    std::FILE* const pipe = popen((command + " 2>&1").c_str(), "r");
-    if (!pipe) return run;
-    char buffer[4096];
-    for (size_t read; (read = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;) run.output.append(buffer, read);
-    const int status = pclose(pipe);
-    if (WIFEXITED(status)) run.status = WEXITSTATUS(status);
+    Platform::ChildProcess child;
+    std::string error;
+    if (!child.StartCapturingOutput(program, arguments, environment, folder, error)) {
+        run.output = "cannot start " + program + ": " + error;
+        return run;
+    }
+    while (child.ReadReport(run.output, std::chrono::seconds(1)) != Platform::ChildProcess::Read::Ended) {
+    }
+    const Platform::ChildProcess::Exit exit = child.Wait();
+    if (!exit.signalled) run.status = exit.code;
+    run.output = WithLineFeeds(std::move(run.output));
     return run;
 }
+
+// The words of a command line as a shell splits them: at blanks, except within single quotes.
+inline std::vector<std::string> Words(const std::string& text) {
+    std::vector<std::string> words;
+    std::string word;
+    bool inWord = false, quoted = false;
+    for (const char c : text) {
+        if (c == '\'') {
+            quoted = !quoted;
+            inWord = true;
+        } else if (c == ' ' && !quoted) {
+            if (inWord) words.push_back(word);
+            word.clear();
+            inWord = false;
+        } else {
+            word += c;
+            inWord = true;
+        }
+    }
+    if (inWord) words.push_back(word);
+    return words;
+}
+
+// Runs a command line with the shell (POSIX only).
+inline ProgramRun RunShell(const std::string& command) { return RunProgram("/bin/sh", {"-c", command}); }
 
 // The devcore program as a shell runs it, under the emulator of the build when it has one.
 inline const std::string kDevcoreCommand = KIV_EMULATOR " '" KIV_DEVCORE_PROGRAM "'";
 
-// `arguments` are given to a shell as written, after the program's path; `environment` goes before it
-// ("NO_COLOR=1 "), and the shell runs it in `folder` when one is given.
+// `arguments` are split into words as a shell would, and follow the program's path; `environment` holds "NAME=value"
+// settings separated by blanks ("NO_COLOR=1"), and the program runs in `folder` when one is given.
 inline ProgramRun RunDevcore(const std::string& arguments, const std::string& environment = "",
                              const std::string& folder = "") {
-    return RunShell((folder.empty() ? "" : "cd '" + folder + "' && ") + environment + " " + kDevcoreCommand + " " +
-                    arguments);
+    std::vector<std::string> words = Words(arguments);
+    std::string program = KIV_DEVCORE_PROGRAM;
+    if (const std::string emulator = KIV_EMULATOR; !emulator.empty()) {
+        words.insert(words.begin(), program);
+        program = emulator;
+    }
+    return RunProgram(program, words, Words(environment), folder);
 }
 
 // The output with the run's time in its summary line written <time>.

@@ -48,7 +48,7 @@ TEST(JUnitReport, RunWritesItToTheFileGivenOrRefusesAFileItCannotWrite) {
     EXPECT_EQ(run.status, 0) << run.output;
     std::string xml, error;
     ASSERT_TRUE(ReadFile(scratch / "r.xml", xml, error)) << error;
-    const std::string folder = scenario.substr(0, scenario.rfind('/'));
+    const std::string folder = std::filesystem::path(scenario).parent_path().string();
     EXPECT_NE(xml.find("<testcase name=\"s.yaml\" classname=\"" + folder + "\" file=\"" + scenario + "\""),
               std::string::npos)
         << xml;

@@ -1,9 +1,35 @@
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+
 #include "devcore_fixture.h"
 
 namespace Zarvo::DevCore::Testing {
 namespace {
+
+// Sets a variable of this process's environment, which a plugin loaded here reads, until the object goes.
+class EnvironmentSetting {
+public:
+    EnvironmentSetting(const char* name, const char* value) : name_(name) {
+#ifdef _WIN32
+        _putenv_s(name, value);
+#else
+        setenv(name, value, 1);
+#endif
+    }
+    ~EnvironmentSetting() {
+#ifdef _WIN32
+        _putenv_s(name_, "");  // an empty value removes the variable
+#else
+        unsetenv(name_);
+#endif
+    }
+    EnvironmentSetting(const EnvironmentSetting&) = delete;
+    EnvironmentSetting& operator=(const EnvironmentSetting&) = delete;
+
+private:
+    const char* name_;
+};
 
 class PluginCallTest : public ::testing::Test {
 protected:
@@ -129,11 +155,12 @@ TEST_F(PluginCallTest, CarriesRequestsAndEventsBetweenPlugins) {
 // What the core reads while a plugin's code runs is told with that code around it: a plugin that sends in a loop is
 // the one that does not return, not the core that reads what it sends.
 TEST(PluginActivityTest, AReadingTellsThePluginCodeAroundIt) {
-    setenv("KIV_FAKE_BREACH", "cyclic-payload", 1);
     TestCore core;
     std::string error;
-    ASSERT_TRUE(core.Load(FakeLibrary("kiv-fake-breach"), &error)) << error;
-    unsetenv("KIV_FAKE_BREACH");
+    {
+        const EnvironmentSetting breach("KIV_FAKE_BREACH", "cyclic-payload");
+        ASSERT_TRUE(core.Load(FakeLibrary("kiv-fake-breach"), &error)) << error;
+    }
     std::vector<std::string> told;
     core.SetActivityListener([&](const PluginActivity* activity) {
         if (activity && activity->reading)

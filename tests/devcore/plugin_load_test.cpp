@@ -49,7 +49,7 @@ TEST(PluginLoadTest, RefusesWhatIsNoPluginOfThisCoreWithAClearError) {
         std::string library;
         std::string error;  // the start of the message
     } const cases[] = {
-        {scratch / "kiv-missing.so", scratch / "kiv-missing.so: cannot open shared object file"},
+        {scratch / "kiv-missing.so", scratch / "kiv-missing.so: "},
         {scratch / "kiv-text.so", scratch / "kiv-text.so: "},
         {scratch / "kiv-renamed.so", scratch / "kiv-renamed.so: no entry point load_kiv_renamed"},
         {FakeLibrary("kiv-fake-old"), "kiv-fake-old speaks plugin API 17.0.0, this core 18.0.0"},

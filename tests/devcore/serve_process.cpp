@@ -3,16 +3,12 @@
 #include <boost/asio.hpp>
 #include <boost/beast/core.hpp>
 #include <boost/beast/http.hpp>
-#include <signal.h>
-#include <spawn.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <cctype>
 #include <stdexcept>
 
-extern char** environ;
+#include "line_feeds.h"
 
 namespace Zarvo::DevCore::Testing {
 namespace {
@@ -33,49 +29,34 @@ bool EqualsIgnoringCase(std::string_view a, std::string_view b) {
 }  // namespace
 
 DevcoreProcess::DevcoreProcess(const std::vector<std::string>& arguments) {
-    int pipe[2];
-    if (::pipe(pipe) != 0) throw std::runtime_error("pipe failed");
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_adddup2(&actions, pipe[1], 1);
-    posix_spawn_file_actions_adddup2(&actions, pipe[1], 2);
-    posix_spawn_file_actions_addclose(&actions, pipe[0]);
-    posix_spawn_file_actions_addclose(&actions, pipe[1]);
     // Where the host cannot run the program itself, the build's emulator runs it.
-    const std::string emulator = KIV_EMULATOR;
-    std::vector<std::string> words;
-    if (!emulator.empty()) words.push_back(emulator);
-    words.push_back(kDevcoreProgram);
-    words.insert(words.end(), arguments.begin(), arguments.end());
-    std::vector<char*> argv;
-    for (std::string& word : words) argv.push_back(word.data());
-    argv.push_back(nullptr);
-    const int failed = posix_spawn(&pid_, words.front().c_str(), &actions, nullptr, argv.data(), environ);
-    posix_spawn_file_actions_destroy(&actions);
-    ::close(pipe[1]);
-    if (failed) {
-        ::close(pipe[0]);
-        throw std::runtime_error("cannot start " + kDevcoreProgram);
+    std::string program = kDevcoreProgram;
+    std::vector<std::string> words = arguments;
+    if (const std::string emulator = KIV_EMULATOR; !emulator.empty()) {
+        words.insert(words.begin(), program);
+        program = emulator;
     }
-    output_ = pipe[0];
+    std::string error;
+    if (!child_.StartCapturingOutput(program, words, {}, "", error))
+        throw std::runtime_error("cannot start " + kDevcoreProgram + ": " + error);
     reader_ = std::thread([this] {
-        char buffer[4096];
-        for (;;) {
-            const ssize_t read = ::read(output_, buffer, sizeof buffer);
-            if (read <= 0) return;
+        std::string chunk;
+        while (child_.ReadReport(chunk, 100ms) != Platform::ChildProcess::Read::Ended) {
             std::lock_guard lock(mutex_);
-            text_.append(buffer, static_cast<size_t>(read));
+            text_ += chunk;
+            chunk.clear();
         }
+        std::lock_guard lock(mutex_);
+        text_ += chunk;
     });
 }
 
 DevcoreProcess::~DevcoreProcess() {
     if (status_ < 0) {
-        ::kill(pid_, SIGKILL);
+        child_.Kill();
         Wait();
     }
     if (reader_.joinable()) reader_.join();
-    ::close(output_);
 }
 
 bool DevcoreProcess::WaitForOutput(std::string_view text, std::chrono::milliseconds limit) {
@@ -89,24 +70,18 @@ bool DevcoreProcess::WaitForOutput(std::string_view text, std::chrono::milliseco
 
 std::string DevcoreProcess::Output() const {
     std::lock_guard lock(mutex_);
-    return text_;
+    return WithLineFeeds(text_);
 }
 
-void DevcoreProcess::Signal(int signal) const { ::kill(pid_, signal); }
+bool DevcoreProcess::Signal(int signal) { return child_.SendSignal(signal); }
 
 int DevcoreProcess::Wait(std::chrono::milliseconds limit) {
-    const Clock::time_point end = Clock::now() + limit;
-    while (status_ < 0) {
-        int status = 0;
-        if (::waitpid(pid_, &status, WNOHANG) == pid_) {
-            status_ = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-            // All the output is there once the pipe ends.
-            reader_.join();
-            break;
-        }
-        if (Clock::now() > end) return -1;
-        std::this_thread::sleep_for(5ms);
-    }
+    if (status_ >= 0) return status_;
+    const std::optional<Platform::ChildProcess::Exit> exit = child_.WaitFor(limit);
+    if (!exit) return -1;
+    status_ = exit->signalled ? 128 + (exit->code & 0x7f) : exit->code;
+    // All the output is there once the pipe ends.
+    reader_.join();
     return status_;
 }
 

@@ -11,6 +11,8 @@
 #include <utility>
 #include <vector>
 
+#include "platform/system_process.h"
+
 namespace Zarvo::DevCore::Testing {
 
 using namespace std::chrono_literals;
@@ -36,14 +38,16 @@ public:
 
     // Waits until the output holds the text; false after the time limit.
     bool WaitForOutput(std::string_view text, std::chrono::milliseconds limit = 30s);
+    // What the process wrote so far, its lines ended by '\n'.
     std::string Output() const;
-    void Signal(int signal) const;
-    // The exit status, or 128 + the signal that ended the process; -1 when it did not end within the limit.
+    // Sends SIGINT or SIGTERM; false where the system has no signals between processes.
+    bool Signal(int signal);
+    // The exit status, or 128 + the signal that ended the process (the low 7 bits of a Windows fault's code); -1
+    // when it did not end within the limit.
     int Wait(std::chrono::milliseconds limit = 30s);
 
 private:
-    int pid_ = -1;
-    int output_ = -1;
+    Platform::ChildProcess child_;
     int status_ = -1;
     mutable std::mutex mutex_;
     std::string text_;

@@ -1,8 +1,6 @@
 // The hostile core: the library, the values a test builds, the core's operations and its calls into the plugin.
 #include "hostile_core.h"
 
-#include <dlfcn.h>
-
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -10,6 +8,8 @@
 #include <stdexcept>
 
 #include <nlohmann/json.hpp>
+
+#include "platform/system_library.h"
 
 namespace Hostile {
 namespace {
@@ -117,9 +117,11 @@ nlohmann::json ToJson(const PluginValue& value, int depth) {
 
 PluginLoadFunction EntryPoint() {
     static const PluginLoadFunction entry = [] {
-        void* library = dlopen(KIV_PLUGIN_LIBRARY, RTLD_NOW | RTLD_LOCAL | RTLD_NODELETE);
-        if (!library) Abort(std::string("cannot open ") + KIV_PLUGIN_LIBRARY + ": " + dlerror());
-        auto load = reinterpret_cast<PluginLoadFunction>(dlsym(library, "load_kiv_player_level_up"));
+        std::string error;
+        void* library = Zarvo::Platform::OpenLibrary(KIV_PLUGIN_LIBRARY, error);
+        if (!library) Abort(std::string("cannot open ") + KIV_PLUGIN_LIBRARY + ": " + error);
+        auto load = reinterpret_cast<PluginLoadFunction>(
+            Zarvo::Platform::LibrarySymbol(library, "load_kiv_player_level_up"));
         if (!load) Abort("no entry point load_kiv_player_level_up");
         return load;
     }();

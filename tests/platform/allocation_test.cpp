@@ -1,7 +1,6 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
-#include <barrier>
 #include <cstdlib>
 #include <cstring>
 #include <limits>
@@ -107,6 +106,28 @@ TEST_F(AllocationCounting, DuplicateCountsTheCopy) {
     Release(copy);
 }
 
+// Threads meet here before any goes on. It spins, yielding: std::barrier of mingw-w64's C++ runtime can miss a
+// wake-up and hang, and a condition variable under wine costs a round trip to the wine server per wait.
+class Barrier {
+public:
+    explicit Barrier(int count) : count_(count) {}
+
+    void ArriveAndWait() {
+        const uint64_t phase = phase_.load();
+        if (arrived_.fetch_add(1) + 1 == count_) {
+            arrived_.store(0);
+            phase_.store(phase + 1);
+            return;
+        }
+        while (phase_.load() == phase) std::this_thread::yield();
+    }
+
+private:
+    const int count_;
+    std::atomic<int> arrived_{0};
+    std::atomic<uint64_t> phase_{0};
+};
+
 // Each round the threads allocate one block at the same moment, racing to raise the peak, and hold it until
 // all are allocated: the peak must then be exactly the sum of the blocks.
 TEST_F(AllocationCounting, ConcurrentRaisesOfThePeakAreNeverLost) {
@@ -114,26 +135,26 @@ TEST_F(AllocationCounting, ConcurrentRaisesOfThePeakAreNeverLost) {
     std::vector<AllocationStatistics> rounds(kRounds);
     std::vector<uint64_t> held(kRounds);
     std::atomic<uint64_t> heldNow{0};
-    std::barrier step(kThreads + 1);
+    Barrier step(kThreads + 1);
     std::vector<std::thread> threads;
     for (int t = 0; t < kThreads; ++t) {
         threads.emplace_back([&, t] {
             for (int round = 0; round < kRounds; ++round) {
-                step.arrive_and_wait();  // hooks set for this round
+                step.ArriveAndWait();  // hooks set for this round
                 void* block = Allocate(16 + 24 * t);
                 heldNow += BlockSize(block);
-                step.arrive_and_wait();  // every block is held
+                step.ArriveAndWait();  // every block is held
                 Release(block);
-                step.arrive_and_wait();  // the round's counters are complete
+                step.ArriveAndWait();  // the round's counters are complete
             }
         });
     }
     for (int round = 0; round < kRounds; ++round) {
         SetAllocatorHooks(CountingAllocatorHooks(rounds[round]));
-        step.arrive_and_wait();
-        step.arrive_and_wait();
+        step.ArriveAndWait();
+        step.ArriveAndWait();
         held[round] = heldNow.exchange(0);
-        step.arrive_and_wait();
+        step.ArriveAndWait();
     }
     for (std::thread& thread : threads) thread.join();
     int wrong = 0;

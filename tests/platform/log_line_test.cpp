@@ -60,7 +60,7 @@ TEST_F(LogLine, ExecutableAndThread) {
     BoundedPrintf(thread, sizeof thread, "%08X", static_cast<unsigned>(Platform::CurrentThreadId()));
     const std::string expected = std::string(logger().ExecutableName()) + "(" + thread + "):  ERROR| text\n";
     EXPECT_EQ(Format("#E(#T): #L| #M", Entry("text")), expected);
-    EXPECT_STREQ(logger().ExecutableName(), "platform_tests");
+    EXPECT_STREQ(logger().ExecutableName(), "platform_tests" KIV_EXECUTABLE_SUFFIX);
 }
 
 TEST_F(LogLine, SecondsSinceFirstReading) {

@@ -5,6 +5,8 @@
 execute_process(COMMAND ${EMULATOR} ${DEVCORE} run ${SCENARIO} --plugin ${PLUGIN}
                 WORKING_DIRECTORY ${CMAKE_CURRENT_LIST_DIR}
                 RESULT_VARIABLE status OUTPUT_VARIABLE output ERROR_VARIABLE output)
+# Windows programs end their lines with CR LF.
+string(REPLACE "\r\n" "\n" output "${output}")
 string(REGEX REPLACE " in [0-9]+\\.[0-9][0-9]s\n$" " in <time>\n" output "${output}")
 file(READ ${EXPECTED} expected)
 message("${output}")

@@ -1,13 +1,11 @@
-// Where the platform has no event tracing: an in-process tracing service that records what providers do and
-// lets tests play the part of a tracing session.
+// Where the platform has no event tracing (all but Windows): an in-process tracing service that records what
+// providers do and lets tests play the part of a tracing session.
 #pragma once
-
-#ifndef _WIN32
 
 #include <string>
 #include <vector>
 
-#include "platform/trace_services.h"
+#include "platform/system_trace.h"
 
 namespace Zarvo::Platform::TraceStandIn {
 
@@ -38,5 +36,3 @@ std::vector<TraceHandle> Unregistrations();
 std::vector<WrittenEvent> Writes();
 
 }  // namespace Zarvo::Platform::TraceStandIn
-
-#endif

@@ -1,6 +1,5 @@
-#ifndef _WIN32
-
-#include "platform/trace_stand_in.h"
+// The in-process tracing service of the platforms without event tracing.
+#include "platform/system_trace_stand_in.h"
 
 #include <algorithm>
 #include <mutex>
@@ -147,5 +146,3 @@ std::vector<WrittenEvent> Writes() {
 }
 
 }  // namespace Zarvo::Platform::TraceStandIn
-
-#endif

@@ -1,4 +1,5 @@
-// The portable face of the platform's event-tracing services (registration, writing, unregistration).
+// The portable face of the platform's event-tracing services (registration, writing, unregistration): the
+// functions of Advapi32.dll on Windows, the in-process stand-in elsewhere.
 #pragma once
 
 #include <cstdint>

@@ -6,7 +6,7 @@
 
 #include "platform/event_tracing.h"
 #include "platform/system.h"
-#include "platform/trace_stand_in.h"
+#include "platform/system_trace_stand_in.h"
 
 namespace Zarvo {
 namespace {
