@@ -4,6 +4,7 @@
 #include <charconv>
 #include <mutex>
 
+#include "devcore/test_core.h"
 #include "platform/system_process.h"
 
 namespace Zarvo::DevCore {

@@ -7,9 +7,13 @@
 #include <string>
 #include <string_view>
 
-#include "devcore/test_core.h"
-
 namespace Zarvo::DevCore {
+
+struct PluginActivity;
+
+// The hidden option that makes `devcore run` or `devcore serve` a child: the number after it is the pipe it reports
+// on.
+inline constexpr const char* kReportOption = "--report-to";
 
 // Writes one frame; false when the parent is gone. Frames from several threads stay whole.
 bool SendFrame(intptr_t channel, std::string_view kind, std::string_view payload);

@@ -71,6 +71,8 @@ public:
 
 // {"error": message} and a line break: the body of every answer the server or serve gives for a refused request.
 std::string ErrorBody(std::string_view message);
+// An answer of the status with that body.
+HttpAnswer ErrorAnswer(unsigned status, std::string_view message);
 
 class HttpServer {
 public:

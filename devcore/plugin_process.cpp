@@ -10,8 +10,6 @@
 #include <random>
 
 #include "devcore/child_reports.h"
-#include "devcore/isolated_run.h"
-#include "devcore/serve_answers.h"
 #include "platform/system.h"
 #include "platform/system_process.h"
 
