@@ -72,6 +72,14 @@ std::string ErrorBody(std::string_view message) {
     return ToJsonText(body) + "\n";
 }
 
+HttpAnswer ErrorAnswer(unsigned status, std::string_view message) {
+    HttpAnswer answer;
+    answer.status = status;
+    answer.headers.emplace_back("Content-Type", "application/json");
+    answer.body = ErrorBody(message);
+    return answer;
+}
+
 struct HttpServer::Impl {
     Impl(HttpHandler& handler, EventFeed& feed, const HttpLimits& limits)
         : handler(handler), feed(feed), limits(limits) {}
@@ -260,13 +268,7 @@ private:
     }
 
     // Answers and closes the connection.
-    void Fail(unsigned status, const std::string& message) {
-        HttpAnswer answer;
-        answer.status = status;
-        answer.headers.emplace_back("Content-Type", "application/json");
-        answer.body = ErrorBody(message);
-        Write(std::move(answer), false);
-    }
+    void Fail(unsigned status, const std::string& message) { Write(ErrorAnswer(status, message), false); }
 
     template <class Response>
     void Send(std::shared_ptr<Response> response, bool keepAlive) {
@@ -404,6 +406,7 @@ void HttpServer::Impl::Accept() {
         }
         ErrorCode ignored;
         socket.set_option(tcp::no_delay(true), ignored);
+        Platform::KeepFromChildProcesses(static_cast<intptr_t>(socket.native_handle()));
         if (connections.size() < limits.connections) {
             std::make_shared<Connection>(*this, std::move(socket), false)->Start();
         } else if (refusing < limits.connections) {
@@ -455,6 +458,7 @@ int HttpServer::Bind(int port, std::string& error) {
     const tcp::endpoint endpoint(net::ip::make_address_v4("127.0.0.1"), static_cast<unsigned short>(port));
     ErrorCode failure;
     acceptor.open(endpoint.protocol(), failure);
+    if (!failure) Platform::KeepFromChildProcesses(static_cast<intptr_t>(acceptor.native_handle()));
     // A port whose last connections are still closing may be bound again; one that another server listens on
     // may not.
     if (!failure) {
@@ -474,14 +478,18 @@ int HttpServer::Bind(int port, std::string& error) {
     return acceptor.local_endpoint().port();
 }
 
+void HttpServer::CatchSignals() {
+    Impl& impl = *impl_;
+    if (impl.signals) return;
+    impl.signals.emplace(impl.ioc, SIGINT, SIGTERM);
+    impl.signals->async_wait([&impl](ErrorCode error, int) {
+        if (!error) impl.StopNow();
+    });
+}
+
 void HttpServer::Run(bool stopOnSignals) {
     Impl& impl = *impl_;
-    if (stopOnSignals) {
-        impl.signals.emplace(impl.ioc, SIGINT, SIGTERM);
-        impl.signals->async_wait([&impl](ErrorCode error, int) {
-            if (!error) impl.StopNow();
-        });
-    }
+    if (stopOnSignals) CatchSignals();
     impl.feed.SetListener([&impl] {
         if (!impl.pumpPosted.exchange(true)) net::post(impl.ioc, [&impl] { impl.PumpReaders(); });
     });

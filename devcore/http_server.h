@@ -71,6 +71,8 @@ public:
 
 // {"error": message} and a line break: the body of every answer the server or serve gives for a refused request.
 std::string ErrorBody(std::string_view message);
+// An answer of the status with that body.
+HttpAnswer ErrorAnswer(unsigned status, std::string_view message);
 
 class HttpServer {
 public:
@@ -83,7 +85,10 @@ public:
     // Binds 127.0.0.1:port, 0 for a free port. Returns the bound port, or 0 with the reason in `error`
     // ("port 8080 is in use").
     int Bind(int port, std::string& error);
-    // Serves on the calling thread until Stop, or until SIGINT or SIGTERM when `stopOnSignals`.
+    // From now on SIGINT and SIGTERM stop the server: at once when it runs, else as soon as it does. Call it before
+    // telling anyone that the server listens, so that no signal finds the process without its handler.
+    void CatchSignals();
+    // Serves on the calling thread until Stop, or until SIGINT or SIGTERM when `stopOnSignals` (or CatchSignals).
     void Run(bool stopOnSignals);
     // Closes every connection and makes Run return; from any thread, also before Run.
     void Stop();

@@ -1,12 +1,12 @@
 #include "devcore/isolated_run.h"
 
-#include <charconv>
 #include <chrono>
 #include <cstdio>
 #include <iostream>
 #include <string>
 #include <vector>
 
+#include "devcore/child_reports.h"
 #include "devcore/scenario_player.h"
 #include "devcore/scenario_reader.h"
 #include "platform/system.h"
@@ -18,44 +18,10 @@ namespace {
 // The child's reports are frames "<kind> <payload length>\n<payload>":
 //   phase     "<step, 0 while loading or unloading> <1 while loading, else 0>\n<position>": the part of the play
 //             that begins ("step 3 at story.yaml:12:5")
-//   activity  "" when the core runs no plugin's code, else "<0 or 1: reading>\n<plugin>\n<what>", and when the
-//             activity is a reading within a plugin's code, "\n<that plugin>\n<what it runs>"
+//   activity  the plugin activity in progress (ActivityPayload)
 //   breach    "<0: Fail, 1: Warn>\n<text>": a breach as the core records it, told again by the parent when the
 //             child ends before its result
 //   result    "<outcome> <steps> <steps played> <failed step>\n<report>"
-void Send(intptr_t channel, std::string_view kind, std::string_view payload) {
-    std::string frame(kind);
-    frame += ' ';
-    frame += std::to_string(payload.size());
-    frame += '\n';
-    frame += payload;
-    Platform::WriteReport(channel, frame);
-}
-
-std::string OneLine(std::string_view text) {
-    std::string line(text);
-    for (char& c : line)
-        if (c == '\n' || c == '\r') c = ' ';
-    return line;
-}
-
-// Takes the first whole frame off the front of `buffer`; false when none is whole yet.
-bool TakeFrame(std::string& buffer, std::string& kind, std::string& payload) {
-    const size_t space = buffer.find(' ');
-    const size_t newline = buffer.find('\n');
-    if (space == std::string::npos || newline == std::string::npos || newline < space) return false;
-    size_t length = 0;
-    const auto [end, failed] = std::from_chars(buffer.data() + space + 1, buffer.data() + newline, length);
-    if (failed != std::errc() || end != buffer.data() + newline) {
-        buffer.clear();  // not a frame of the child's: nothing after it can be trusted either
-        return false;
-    }
-    if (buffer.size() < newline + 1 + length) return false;
-    kind = buffer.substr(0, space);
-    payload = buffer.substr(newline + 1, length);
-    buffer.erase(0, newline + 1 + length);
-    return true;
-}
 
 // Enough to tell why a plugin crashed or hung, few enough that a plugin breaking the contract in a loop cannot grow
 // the parent.
@@ -72,11 +38,7 @@ struct Heard {
     std::string position = "before the scenario began";
     size_t step = 0;
     bool loading = true;
-    bool running = false;  // a plugin's code, rather than the core reading what a plugin handed over
-    std::string plugin;    // empty when the core is in none of the plugins' business
-    std::string what;
-    std::string withinPlugin;  // while reading: the plugin whose code is running around the reading, if any
-    std::string withinWhat;
+    HeardActivity activity;
     // The breaches as report lines, positioned where they were heard; the first kMaxHeardBreaches of them.
     std::vector<std::string> breaches;
     size_t breachesLeftOut = 0;
@@ -94,20 +56,7 @@ void Hear(Heard& heard, const std::string& kind, const std::string& payload) {
         const size_t newline = payload.find('\n');
         heard.position = newline == std::string::npos ? "" : payload.substr(newline + 1);
     } else if (kind == "activity") {
-        heard.plugin.clear();
-        heard.what.clear();
-        heard.withinPlugin.clear();
-        heard.withinWhat.clear();
-        const size_t first = payload.find('\n'), second = payload.find('\n', first + 1);
-        if (payload.empty() || second == std::string::npos) return;
-        heard.running = payload[0] == '0';
-        heard.plugin = payload.substr(first + 1, second - first - 1);
-        const size_t third = payload.find('\n', second + 1);
-        heard.what = payload.substr(second + 1, third == std::string::npos ? third : third - second - 1);
-        const size_t fourth = third == std::string::npos ? third : payload.find('\n', third + 1);
-        if (fourth == std::string::npos) return;
-        heard.withinPlugin = payload.substr(third + 1, fourth - third - 1);
-        heard.withinWhat = payload.substr(fourth + 1);
+        HearActivity(heard.activity, payload);
     } else if (kind == "breach") {
         if (heard.breaches.size() == kMaxHeardBreaches) {
             ++heard.breachesLeftOut;
@@ -129,13 +78,7 @@ void Hear(Heard& heard, const std::string& kind, const std::string& payload) {
     }
 }
 
-std::string Crashed(const Heard& heard, const std::string& signal) {
-    if (heard.plugin.empty()) return "the core crashed with " + signal + " outside any plugin's code";
-    if (heard.running) return heard.plugin + " crashed with " + signal + " in " + heard.what;
-    return heard.plugin + " handed the core storage it cannot read (" + signal + " while reading " + heard.what + ")";
-}
-
-std::string Hung(const Heard& heard, double timeout) {
+std::string Hung(const HeardActivity& heard, double timeout) {
     if (heard.plugin.empty()) return "the core did not finish within " + Seconds(timeout) + " outside any plugin's code";
     if (heard.running) return heard.plugin + " did not return within " + Seconds(timeout) + " from " + heard.what;
     // The core reads what a plugin hands it within bounds; the code around the reading is what did not return.
@@ -204,8 +147,8 @@ ScenarioRun RunFileInChild(const std::string& file, const RunOptions& options, s
     // The child's count of the steps is lost with it.
     std::string unread;
     if (Scenario scenario; ReadScenario(file, scenario, unread)) failed.steps = failed.stepsPlayed = scenario.steps.size();
-    const std::string what = hung            ? Hung(heard, options.stepTimeout)
-                             : exit.signalled ? Crashed(heard, exit.signal)
+    const std::string what = hung            ? Hung(heard.activity, options.stepTimeout)
+                             : exit.signalled ? CrashSentence(heard.activity, exit.signal)
                                               : "the core's process ended with exit status " +
                                                     std::to_string(exit.code) + " before the play did";
     for (const std::string& breach : heard.breaches) failed.report += breach + "\n";
@@ -222,28 +165,21 @@ int RunAsChild(const RunOptions& options, intptr_t channel, std::ostream& out) {
     bool loading = true;
     play.phase = [channel, &loading](size_t step, const std::string& position) {
         loading = loading && step == 0;
-        Send(channel, "phase", std::to_string(step) + (loading ? " 1\n" : " 0\n") + OneLine(position));
+        SendFrame(channel, "phase", std::to_string(step) + (loading ? " 1\n" : " 0\n") + OneLine(position));
     };
     play.activity = [channel](const PluginActivity* activity) {
-        std::string told;
-        if (activity) {
-            told = std::string(activity->reading ? "1" : "0") + "\n" + OneLine(activity->plugin) + "\n" +
-                   OneLine(activity->what);
-            if (activity->reading && activity->within)
-                told += "\n" + OneLine(activity->within->plugin) + "\n" + OneLine(activity->within->what);
-        }
-        Send(channel, "activity", told);
+        SendFrame(channel, "activity", ActivityPayload(activity));
     };
     play.breach = [channel](const ContractBreach& breach) {
-        Send(channel, "breach",
-             std::string(breach.severity == ContractBreach::Severity::Warn ? "1\n" : "0\n") + OneLine(breach.text));
+        const char* severity = breach.severity == ContractBreach::Severity::Warn ? "1\n" : "0\n";
+        SendFrame(channel, "breach", severity + OneLine(breach.text));
     };
     for (const std::string& file : options.scenarios) {
         const ScenarioRun run = RunScenarioFile(file, options, out, &play);
         out.flush();
-        Send(channel, "result",
-             std::to_string(static_cast<int>(run.outcome)) + " " + std::to_string(run.steps) + " " +
-                 std::to_string(run.stepsPlayed) + " " + std::to_string(run.failedStep) + "\n" + run.report);
+        SendFrame(channel, "result",
+                  std::to_string(static_cast<int>(run.outcome)) + " " + std::to_string(run.steps) + " " +
+                      std::to_string(run.stepsPlayed) + " " + std::to_string(run.failedStep) + "\n" + run.report);
     }
     return 0;
 }

@@ -8,12 +8,10 @@
 #include <ostream>
 #include <string>
 
+#include "devcore/child_reports.h"
 #include "devcore/run_command.h"
 
 namespace Zarvo::DevCore {
-
-// The hidden option that makes `devcore run` a child: the number after it is the pipe it reports on.
-inline constexpr const char* kReportOption = "--report-to";
 
 // The parent's side: plays the file in a child and returns what it came to. The child tells its story on the shared
 // output itself. When no child can be started (a system that cannot run this program again, such as a user-mode

@@ -11,6 +11,7 @@
 #include "devcore/describe_command.h"
 #include "devcore/input_files.h"
 #include "devcore/isolated_run.h"
+#include "devcore/plugin_process.h"
 #include "devcore/run_command.h"
 #include "devcore/serve.h"
 #include "devcore/terminal_colour.h"
@@ -185,6 +186,9 @@ int main(int argc, char** argv) {
         ->type_name("N")
         ->check(CLI::Range(1, 100000).description(""))
         ->capture_default_str();
+    // A child process that runs the plugins for its parent (see plugin_process.h).
+    serveCommand->add_option(kReportOption, serve.reportChannel)->group("");
+    serveCommand->add_option(kKeyOption, serve.parentKey)->group("");
 
     // CLI11 would take an unknown command for a stray argument; it is named as what it is.
     const auto isCommand = [&](const CLI::App* command) { return command->check_name(argv[1]); };
@@ -223,5 +227,6 @@ int main(int argc, char** argv) {
     serve.callTimeout = milliseconds(callTimeout);
     serve.limits.requestTimeout = milliseconds(requestTimeout);
     serve.limits.idleTimeout = milliseconds(idleTimeout);
+    serve.isolatePlugins = serve.reportChannel < 0;
     return Serve(serve);
 }

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <chrono>
+#include <cstdint>
 #include <functional>
 #include <ostream>
 #include <string>
@@ -22,6 +23,12 @@ struct ServeOptions {
     bool stopOnSignals = true;    // SIGINT and SIGTERM stop the server
     // Called once the server listens, with its port and a function that stops it from any thread.
     std::function<void(int port, std::function<void()> stop)> listening;
+    // The plugins run in a child process (see plugin_process.h), so that one that crashes cannot end the server:
+    // for the program itself, which the child is started again from.
+    bool isolatePlugins = false;
+    // A child serving for its parent: the pipe it reports on, and the key of the parent's orders.
+    intptr_t reportChannel = -1;
+    std::string parentKey;
 };
 
 // Serves until stopped. GET / answers the plugins' catalogue (also printed at start), GET /events streams the events
@@ -32,6 +39,8 @@ struct ServeOptions {
 // POST stores it with a Create event, DELETE removes it (Delete event), GET and HEAD read it; values are JSON, YAML
 // or MessagePack by content type. Requests for a host other than the loopback, and from web pages of other origins
 // than http://localhost and http://127.0.0.1, are refused.
+// With `isolatePlugins`, a plugin that crashes ends the child process only: its request is answered 500 naming the
+// plugin, the way it ended and the call in progress, and a fresh child loads the plugins again with the store kept.
 // Returns 0 after a clean stop, 1 when a plugin does not load or the port cannot be bound. When a plugin never
 // returned from a call, the process ends here (the thread inside the plugin cannot be joined).
 int Serve(const ServeOptions& options);

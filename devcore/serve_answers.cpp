@@ -258,14 +258,6 @@ HttpAnswer JsonAnswer(unsigned status, std::string json) {
     return answer;
 }
 
-HttpAnswer ErrorAnswer(unsigned status, std::string_view message) {
-    HttpAnswer answer;
-    answer.status = status;
-    answer.headers.emplace_back("Content-Type", "application/json");
-    answer.body = ErrorBody(message);
-    return answer;
-}
-
 HttpAnswer AnswerRequest(TestCore& core, const ServedRoutes& routes, const HttpRequest& request,
                          const std::function<void(const std::string&)>& warn) {
     const std::string_view target = request.target;

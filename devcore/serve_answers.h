@@ -36,7 +36,6 @@ HttpAnswer CatalogueAnswer(const std::vector<RouteCatalogue>& catalogues, std::s
 
 // An answer with a JSON body, a line break after it.
 HttpAnswer JsonAnswer(unsigned status, std::string json);
-HttpAnswer ErrorAnswer(unsigned status, std::string_view message);
 
 // The answer to a request that the server handed on whole. `warn` gets a line for a request the plugin developer
 // should hear of even without the story (a mistyped route).

@@ -21,8 +21,10 @@ public:
     ChildProcess& operator=(const ChildProcess&) = delete;
 
     // Starts `program` with the arguments followed by `reportOption` and the number of the pipe's writing end,
-    // which the child passes to WriteReport. The child shares the standard output and error. False with the
-    // system's reason when it cannot be started.
+    // which the child passes to WriteReport. The child shares the standard input, output and error. A POSIX child
+    // inherits no other descriptor; a Windows child inherits the handles made inheritable, which Winsock's sockets
+    // are unless KeepFromChildProcesses (system_socket.h) says otherwise. False with the system's reason when it
+    // cannot be started.
     bool Start(const std::string& program, const std::vector<std::string>& arguments, const std::string& reportOption,
                std::string& error);
     // Starts `program` with the arguments, its standard output and error going to the pipe that ReadReport reads.

@@ -71,14 +71,24 @@ bool ChildProcess::Start(const std::string& program, const std::vector<std::stri
         error = std::strerror(errno);
         return false;
     }
-    // Only the writing end passes to the child.
-    fcntl(pipe[1], F_SETFD, 0);
+    // Only the writing end passes to the child, as its descriptor 3; every other descriptor above the standard
+    // ones closes in the child, so that a socket of the parent's (one the parent closes, or its listening port)
+    // never lives on in the child.
+    constexpr int kChildChannel = 3;
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    if (pipe[1] == kChildChannel)
+        fcntl(pipe[1], F_SETFD, 0);
+    else
+        posix_spawn_file_actions_adddup2(&actions, pipe[1], kChildChannel);
+    posix_spawn_file_actions_addclosefrom_np(&actions, kChildChannel + 1);
     std::vector<std::string> all = arguments;
     all.push_back(reportOption);
-    all.push_back(std::to_string(pipe[1]));
+    all.push_back(std::to_string(kChildChannel));
     std::vector<char*> argv = ArgumentVector(program, all);
     pid_t pid = 0;
-    const int failed = posix_spawn(&pid, program.c_str(), nullptr, nullptr, argv.data(), environ);
+    const int failed = posix_spawn(&pid, program.c_str(), &actions, nullptr, argv.data(), environ);
+    posix_spawn_file_actions_destroy(&actions);
     close(pipe[1]);
     if (failed != 0) {
         close(pipe[0]);

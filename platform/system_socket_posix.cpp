@@ -1,4 +1,5 @@
 // Sockets on POSIX systems.
+#include <fcntl.h>
 #include <sys/socket.h>
 
 #include <cerrno>
@@ -11,6 +12,11 @@ namespace Zarvo::Platform {
 int PrepareListeningSocket(intptr_t socket) {
     const int on = 1;
     return setsockopt(static_cast<int>(socket), SOL_SOCKET, SO_REUSEADDR, &on, sizeof on) == 0 ? 0 : errno;
+}
+
+void KeepFromChildProcesses(intptr_t socket) {
+    const int descriptor = static_cast<int>(socket);
+    fcntl(descriptor, F_SETFD, fcntl(descriptor, F_GETFD) | FD_CLOEXEC);
 }
 
 }  // namespace Zarvo::Platform

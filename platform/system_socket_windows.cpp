@@ -15,4 +15,9 @@ int PrepareListeningSocket(intptr_t socket) {
                : WSAGetLastError();
 }
 
+// Winsock makes its sockets inheritable, and a child started with inheritance would take each one along.
+void KeepFromChildProcesses(intptr_t socket) {
+    SetHandleInformation(reinterpret_cast<HANDLE>(socket), HANDLE_FLAG_INHERIT, 0);
+}
+
 }  // namespace Zarvo::Platform

@@ -211,6 +211,31 @@ TEST(ContractBreach, BreachesBeforeAHangAreToldWithIt) {
     EXPECT_TRUE(HasLine(run.output, "FAIL loop.yaml (step 1 of 1)")) << run.output;
 }
 
+// Of the breaches before a crash, the first 100 are told and the rest counted, so that a plugin breaking the contract
+// in a loop cannot grow devcore.
+TEST(ContractBreach, BreachesPastTheFirst100BeforeACrashAreCounted) {
+    if (kEmulated) GTEST_SKIP() << "a crash needs a child process";
+    const ScratchFolder scratch;
+    scratch.Write("thing.yaml", kThingStep);
+    const std::string position = ", step 1 at thing.yaml:2:5";
+    const std::string breach = "FAIL kiv-fake-breach subscribed to OnJsonApiEvent_kiv-fake_v1_other with a null "
+                               "callback: the core refused it" + position + "\n";
+    const std::string crash = "FAIL kiv-fake-breach crashed with SIGSEGV in its dispatch callback for GET "
+                              "/kiv-fake-breach/v1/thing" + position + "\n";
+    for (const auto& [sends, more] : {std::pair{100, ""}, {102, "and 2 more breaches of the contract before it\n"}}) {
+        const ProgramRun run = RunDevcore("run thing.yaml --plugin " + kBreach,
+                                          kEnvironment + "KIV_FAKE_BREACH=breaches-then-crash KIV_FAKE_SENDS=" +
+                                              std::to_string(sends),
+                                          scratch / "");
+        const std::string which = std::to_string(sends) + "\n" + run.output;
+        EXPECT_EQ(run.status, 1) << which;
+        size_t told = 0;
+        for (size_t at = run.output.find(breach); at != std::string::npos; at = run.output.find(breach, at + 1)) ++told;
+        EXPECT_EQ(told, 100u) << which;
+        EXPECT_NE(run.output.find(breach + more + crash), std::string::npos) << which;
+    }
+}
+
 // A plugin that calls the core in a loop is held to what one step may hand the core, so that its memory stays bounded
 // until its step's time runs out: calls, values in events and requests, bytes of texts.
 TEST(ContractBreach, WhatOneStepMayHandTheCoreIsBoundedAtItsEdges) {

@@ -3,6 +3,8 @@
 // /<name>/v1/loop, and follows the event OnJsonApiEvent_kiv-fake_v1_ping. Built twice, as kiv-fake-breach and as its
 // peer kiv-fake-breach-peer, so that two plugins can drive each other in circles. The ways:
 //   dispatch-crash, dispatch-abort, dispatch-throw, dispatch-hang   in the dispatch of /thing
+//   breaches-then-crash  /thing subscribes with a null callback KIV_FAKE_SENDS times, then crashes
+//   thread-crash         /thing answers, and a thread of the plugin's own crashes 50 ms later
 //   destroy-crash        in Destroy
 //   null-callback, wrong-handle   the subscription made in Init
 //   self-chain           the API description's first entry chained to itself
@@ -96,7 +98,18 @@ void KIV_CDECL ServeThing(PluginResponseRecord* response, const PluginRequestRec
     response->free = FreeResponse;
     response->result = Span(PluginValueBorrowedString, "fine", 4);
     if (Is("dispatch-crash")) Crash();
+    if (Is("breaches-then-crash")) {
+        for (long done = 0; Again(done);)
+            initBlock->api->SubscribeEvent(initBlock->api, "OnJsonApiEvent_kiv-fake_v1_other", initBlock->pluginHandle,
+                                           nullptr, nullptr, PluginSubscribeResource);
+        Crash();
+    }
     if (Is("dispatch-abort")) std::abort();
+    if (Is("thread-crash"))
+        std::thread([] {
+            std::this_thread::sleep_for(std::chrono::milliseconds(50));
+            Crash();
+        }).detach();
     if (Is("dispatch-throw")) throw std::runtime_error("no thing today");
     if (Is("dispatch-hang"))
         for (;;) std::this_thread::sleep_for(std::chrono::seconds(1));
