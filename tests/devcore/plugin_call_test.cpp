@@ -3,33 +3,10 @@
 #include <cstdlib>
 
 #include "devcore_fixture.h"
+#include "environment_setting.h"
 
 namespace Zarvo::DevCore::Testing {
 namespace {
-
-// Sets a variable of this process's environment, which a plugin loaded here reads, until the object goes.
-class EnvironmentSetting {
-public:
-    EnvironmentSetting(const char* name, const char* value) : name_(name) {
-#ifdef _WIN32
-        _putenv_s(name, value);
-#else
-        setenv(name, value, 1);
-#endif
-    }
-    ~EnvironmentSetting() {
-#ifdef _WIN32
-        _putenv_s(name_, "");  // an empty value removes the variable
-#else
-        unsetenv(name_);
-#endif
-    }
-    EnvironmentSetting(const EnvironmentSetting&) = delete;
-    EnvironmentSetting& operator=(const EnvironmentSetting&) = delete;
-
-private:
-    const char* name_;
-};
 
 class PluginCallTest : public ::testing::Test {
 protected:
