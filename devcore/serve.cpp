@@ -19,6 +19,7 @@
 #include "devcore/route_catalogue.h"
 #include "devcore/serve_answers.h"
 #include "devcore/stored_value.h"
+#include "platform/system_process.h"
 
 namespace Zarvo::DevCore {
 namespace {
@@ -124,8 +125,13 @@ public:
                     break;
             }
         }
-        // A Ctrl-C reaches the child too; its parent stops it.
-        if (IsChild()) std::signal(SIGINT, SIG_IGN);
+        if (IsChild()) {
+            // A Ctrl-C reaches the child too; its parent stops it.
+            std::signal(SIGINT, SIG_IGN);
+            // A plugin's crash ends the child at once (no fault dialog or debugger on Windows), and the parent reads
+            // which from its exit status.
+            Platform::EndProcessOnFault();
+        }
         core_ = std::make_unique<CoreThread>(options_.callTimeout,
                                              [this](const std::string& line) { console_.Say("devcore: " + line); });
         std::vector<ServedRoute> routes;
